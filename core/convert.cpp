@@ -1,0 +1,27 @@
+#include "convert.h"
+
+#include "imgctl.h"
+
+int ConvertJpgToBmp(const char* bmpPath, const char* jpgPath) {
+    ImageHandle image = JPGtoDIB(jpgPath);
+    if (image == 0) return 0;
+    int status = DIBtoBMP(bmpPath, image);
+    DeleteDIB(image);
+    return status;
+}
+
+int ConvertBmpToJpg(const char* jpgPath, const char* bmpPath, int quality, int progressive) {
+    ImageHandle image = BMPtoDIB(bmpPath);
+    if (image == 0) return 0;
+    int status = DIBtoJPG(jpgPath, image, quality, progressive);
+    DeleteDIB(image);
+    return status;
+}
+
+int ConvertJpgToJpg(const char* sourceJpgPath, const char* targetJpgPath, int quality, int progressive) {
+    ImageHandle image = JPGtoDIB(sourceJpgPath);
+    if (image == 0) return 0;
+    int status = DIBtoJPG(targetJpgPath, image, quality, progressive);
+    DeleteDIB(image);
+    return status;
+}

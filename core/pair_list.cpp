@@ -1,0 +1,83 @@
+#include "pair_list.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+static bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// Reads the next white-space separated token. Keeps at most size-1 bytes but
+// always consumes the whole token; returns its full length, or -1 at the end
+// of the file before any token.
+static long ReadToken(FILE* stream, char* buffer, size_t size) {
+    int c;
+    do c = fgetc(stream); while (c != EOF && IsBlank(c));
+    if (c == EOF) {
+        buffer[0] = '\0';
+        return -1;
+    }
+    long length = 0;
+    size_t kept = 0;
+    for (; c != EOF && !IsBlank(c); c = fgetc(stream), ++length)
+        if (kept + 1 < size) buffer[kept++] = static_cast<char>(c);
+    buffer[kept] = '\0';
+    return length;
+}
+
+// The count: a decimal number (sign, digits, fraction, exponent) as far as
+// the token follows that form, truncated toward zero. No hexadecimal, no
+// infinity or NaN words: a token without a leading number gives 0.
+static double ParseCount(const char* token) {
+    const char* p = token;
+    char form[32];
+    size_t n = 0;
+    auto take = [&](char c) { if (n + 1 < sizeof form) form[n++] = c; };
+    if (*p == '+' || *p == '-') take(*p++);
+    bool digits = false;
+    for (; *p >= '0' && *p <= '9'; ++p) take(*p), digits = true;
+    if (*p == '.') {
+        take(*p++);
+        for (; *p >= '0' && *p <= '9'; ++p) take(*p), digits = true;
+    }
+    if (!digits) return 0;
+    if (*p == 'e' || *p == 'E') {
+        const char* q = p + 1;
+        if (*q == '+' || *q == '-') ++q;
+        if (*q >= '0' && *q <= '9') {
+            for (; p < q; ++p) take(*p);
+            for (; *p >= '0' && *p <= '9'; ++p) take(*p);
+        }
+    }
+    form[n] = '\0';
+    return std::trunc(strtod(form, nullptr));
+}
+
+static void ReadName(FILE* stream, char (&name)[kNameSize]) {
+    long length = ReadToken(stream, name, sizeof name);
+    if (length < 0 || static_cast<size_t>(length) > kNameBytes) name[0] = '\0';
+}
+
+int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity) {
+    char token[20];  // longer count tokens are cut to their first 19 bytes
+    if (ReadToken(stream, token, sizeof token) < 0) return 0;
+    double value = ParseCount(token);
+    int count;
+    if (value > capacity) count = capacity;
+    else if (value > 0) count = static_cast<int>(value);
+    else count = 0;
+    for (int i = 0; i < count; ++i) {
+        ReadName(stream, entries[i].jpgName);
+        ReadName(stream, entries[i].bmpName);
+    }
+    return count;
+}
+
+bool WritePairListFile(FILE* stream, const PairEntry* entries, int count) {
+    if (count < 0) count = 0;
+    bool ok = fprintf(stream, "%d\r\n", count) > 0;
+    for (int i = 0; i < count && ok; ++i) {
+        ok = fprintf(stream, "%.*s\r\n", static_cast<int>(kNameBytes), entries[i].jpgName) >= 0 &&
+             fprintf(stream, "%.*s\r\n", static_cast<int>(kNameBytes), entries[i].bmpName) >= 0;
+    }
+    return ok && !ferror(stream);
+}

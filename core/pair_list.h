@@ -1,0 +1,25 @@
+// The pair list: JPEG names paired with the BMP names to be made from them,
+// and its text file "tvfile.txt" (a count, then one name per line).
+#pragma once
+#include <cstdio>
+
+#include "bounded_string.h"
+
+struct PairEntry {
+    char jpgName[kNameSize];  // relative to the folder of the list file
+    char bmpName[kNameSize];
+};
+
+constexpr char kPairListFileName[] = "tvfile.txt";
+
+// Reads a list file into entries[0 .. capacity-1] and returns the count.
+// The count token is read as a decimal number truncated toward zero and
+// clamped to 0 .. capacity. A name token longer than 60 bytes, and every
+// name the file does not reach, reads as an empty name: never a cut or
+// stale one. Entries at and above the count are not touched.
+int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity);
+
+// Writes count and names, each on a line ended by CR LF. Open the stream in
+// binary mode so the line ends are the same on every platform.
+// Returns false when the stream reports a write error.
+bool WritePairListFile(FILE* stream, const PairEntry* entries, int count);

@@ -1,0 +1,349 @@
+// BMP reading: OS/2 1.x and 2.x headers, BITMAPINFOHEADER and its 52, 56,
+// V4 and V5 extensions; 1, 2, 4 and 8-bit palettes (plain, RLE8, RLE4),
+// 16 and 32-bit pixels with channel masks, 24-bit pixels. Every header field
+// is checked before a pixel is touched; any doubt refuses the file.
+//
+// Decisions:
+// - Output is BGR, except palette images whose every palette entry is grey
+//   (R = G = B): those become one-channel grey, so our own 8-bit grey files
+//   load back as grey. Decided from the palette alone, before any pixel.
+// - Pixels an RLE stream skips (delta, end of line, early end of bitmap)
+//   take the colour of palette entry 0, as a DIB filled with index 0 would.
+// - An RLE image may have at most kRlePixelsPerByte pixels per byte of
+//   compressed data: runs give at most 127.5 pixels a byte, and the rest
+//   of the margin lets blank rows be skipped by escapes; beyond that a tiny
+//   file could make us allocate gigabytes.
+// - 24-bit files and 8-bit grey files decode in place: the file block
+//   becomes the image.
+#include <cstdlib>
+#include <cstring>
+
+#include "image.h"
+
+namespace {
+
+const uint32_t kRlePixelsPerByte = 1024;
+// Pixels per metre beyond any scanner or printer (about 254000 dpi): a
+// corrupt header.
+const uint32_t kMaxDensity = 10000000;
+
+uint32_t Get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+uint32_t Get32(const uint8_t* p) { return Get16(p) | Get16(p + 2) << 16; }
+
+enum Compression { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
+
+struct Palette {
+    uint32_t count;
+    uint8_t bgr[256][3];
+    bool grey;
+};
+
+// One colour channel of a 16 or 32-bit pixel, scaled to 0..255 with rounding.
+struct Channel {
+    uint32_t mask;
+    int shift;
+    int bits;
+    uint8_t table[4096];  // values of channels up to 12 bits
+
+    bool Set(uint32_t m) {
+        mask = m;
+        if (!m) return false;  // a channel that is always zero: not a colour image
+        shift = 0;
+        while (!((m >> shift) & 1)) ++shift;
+        uint64_t run = uint64_t(m) >> shift;
+        if (run & (run + 1)) return false;  // holes in the mask
+        bits = 0;
+        while (run >> bits) ++bits;
+        if (bits <= 12) {
+            uint32_t max = (1u << bits) - 1;
+            for (uint32_t v = 0; v <= max; ++v) table[v] = uint8_t((v * 255 + max / 2) / max);
+        }
+        return true;
+    }
+    uint8_t Of(uint32_t pixel) const {
+        uint32_t v = (pixel & mask) >> shift;
+        if (bits <= 12) return table[v];
+        uint64_t max = (uint64_t(1) << bits) - 1;
+        return uint8_t((uint64_t(v) * 255 + max / 2) / max);
+    }
+};
+
+struct Layout {
+    int width;
+    int rows;
+    bool topDown;
+    int bpp;
+    uint32_t compression;
+    uint32_t offset;
+    uint64_t stride;  // bytes per row in the file (uncompressed)
+};
+
+// The image row that the file's n-th stored row becomes.
+uint8_t* OutRow(const Image& image, const Layout& l, int n) {
+    return l.topDown ? ImageRow(image, n) : image.bits + static_cast<size_t>(n) * image.stride;
+}
+
+void ZeroPaddingAndFlip(uint8_t* bits, const Layout& l, size_t used) {
+    const size_t stride = static_cast<size_t>(l.stride);
+    for (int y = 0; y < l.rows; ++y) memset(bits + y * stride + used, 0, stride - used);
+    if (!l.topDown) return;
+    uint8_t swap[1024];
+    for (int top = 0, bottom = l.rows - 1; top < bottom; ++top, --bottom) {
+        uint8_t* a = bits + top * stride;
+        uint8_t* b = bits + bottom * stride;
+        for (size_t at = 0; at < stride; at += sizeof swap) {
+            size_t n = stride - at < sizeof swap ? stride - at : sizeof swap;
+            memcpy(swap, a + at, n);
+            memcpy(a + at, b + at, n);
+            memcpy(b + at, swap, n);
+        }
+    }
+}
+
+void PutIndex(uint8_t* row, int x, int channels, const Palette& pal, uint32_t index) {
+    if (channels == 1) {
+        row[x] = pal.bgr[index][0];
+    } else {
+        memcpy(row + 3 * x, pal.bgr[index], 3);
+    }
+}
+
+Image* DecodePalette(const uint8_t* data, const Layout& l, const Palette& pal) {
+    const int channels = pal.grey ? 1 : 3;
+    Image* image = NewImage(l.width, l.rows, channels);
+    if (!image) return nullptr;
+    const uint32_t mask = (1u << l.bpp) - 1;
+    for (int y = 0; y < l.rows; ++y) {
+        const uint8_t* in = data + l.offset + y * l.stride;
+        uint8_t* out = OutRow(*image, l, y);
+        for (int x = 0; x < l.width; ++x) {
+            uint32_t bit = uint32_t(x) * uint32_t(l.bpp);
+            uint32_t index = (in[bit >> 3] >> (8 - l.bpp - (bit & 7))) & mask;
+            if (index >= pal.count) {  // index past the palette
+                FreeImage(image);
+                return nullptr;
+            }
+            PutIndex(out, x, channels, pal, index);
+        }
+    }
+    return image;
+}
+
+Image* DecodeMasked(const uint8_t* data, const Layout& l, const Channel* rgb) {
+    Image* image = NewImage(l.width, l.rows, 3);
+    if (!image) return nullptr;
+    const bool plain32 = l.bpp == 32 && rgb[0].mask == 0xFF0000 && rgb[1].mask == 0xFF00 && rgb[2].mask == 0xFF;
+    for (int y = 0; y < l.rows; ++y) {
+        const uint8_t* in = data + l.offset + y * l.stride;
+        uint8_t* out = OutRow(*image, l, y);
+        for (int x = 0; x < l.width; ++x, out += 3) {
+            if (plain32) {
+                memcpy(out, in + 4 * x, 3);
+                continue;
+            }
+            uint32_t pixel = l.bpp == 16 ? Get16(in + 2 * x) : Get32(in + 4 * x);
+            out[0] = rgb[2].Of(pixel);
+            out[1] = rgb[1].Of(pixel);
+            out[2] = rgb[0].Of(pixel);
+        }
+    }
+    return image;
+}
+
+Image* DecodeRle(const uint8_t* data, size_t size, const Layout& l, const Palette& pal) {
+    const uint64_t compressed = size - l.offset;
+    if (uint64_t(l.width) * uint64_t(l.rows) > compressed * kRlePixelsPerByte) return nullptr;  // implausible size
+    const int channels = pal.grey ? 1 : 3;
+    Image* image = NewImage(l.width, l.rows, channels);
+    if (!image) return nullptr;
+    for (int y = 0; y < l.rows; ++y)
+        for (int x = 0; x < l.width; ++x) PutIndex(image->bits + y * image->stride, x, channels, pal, 0);
+
+    const bool rle4 = l.compression == kRle4;
+    const uint8_t* p = data + l.offset;
+    const uint8_t* end = data + size;
+    int x = 0, y = 0;
+    for (;;) {
+        if (end - p < 2) break;  // data ends without end of bitmap
+        const uint32_t n = p[0], value = p[1];
+        p += 2;
+        if (n == 0 && value == 1) return image;  // end of bitmap
+        if (n == 0 && value == 0) {              // end of line
+            x = 0;
+            if (++y > l.rows) break;
+            continue;
+        }
+        if (n == 0 && value == 2) {  // delta
+            if (end - p < 2) break;
+            x += p[0];
+            y += p[1];
+            p += 2;
+            if (x > l.width || y > l.rows) break;  // delta past the image
+            continue;
+        }
+        // A run (n pixels of one value) or literal pixels (value of them).
+        const bool literal = n == 0;
+        const uint32_t count = literal ? value : n;
+        size_t bytes = 0;
+        if (literal) {
+            bytes = rle4 ? (count + 1) / 2 : count;
+            bytes += bytes & 1;  // literals end on a 16-bit boundary
+            if (size_t(end - p) < bytes) break;
+        }
+        if (y >= l.rows || count > uint32_t(l.width - x)) break;  // past the row or image end
+        uint8_t* row = image->bits + y * image->stride;
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t byte = literal ? p[rle4 ? i / 2 : i] : value;
+            uint32_t index = !rle4 ? byte : (i & 1) ? byte & 15 : byte >> 4;
+            if (index >= pal.count) {
+                FreeImage(image);
+                return nullptr;
+            }
+            PutIndex(row, x + int(i), channels, pal, index);
+        }
+        x += int(count);
+        p += bytes;
+    }
+    FreeImage(image);
+    return nullptr;
+}
+
+Image* Decode(uint8_t* data, size_t size) {
+    if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return nullptr;
+    if (Get32(data + 2) > size) return nullptr;  // truncated file
+    const uint32_t offset = Get32(data + 10);
+    const uint32_t headerSize = Get32(data + 14);
+    const bool core = headerSize == 12;
+    const bool os2v2 = headerSize == 16 || headerSize == 64;
+    const bool windows = headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
+                         headerSize == 124;
+    if (!core && !os2v2 && !windows) return nullptr;
+    if (14 + uint64_t(headerSize) > size) return nullptr;
+    const uint8_t* h = data + 14;
+
+    int64_t width, height;
+    uint32_t planes, bpp, compression = kRgb, sizeImage = 0, colorsUsed = 0;
+    if (core) {
+        width = Get16(h + 4);
+        height = Get16(h + 6);
+        planes = Get16(h + 8);
+        bpp = Get16(h + 10);
+    } else {
+        width = int32_t(Get32(h + 4));
+        height = int32_t(Get32(h + 8));
+        planes = Get16(h + 12);
+        bpp = Get16(h + 14);
+        if (headerSize >= 40) {
+            compression = Get32(h + 16);
+            sizeImage = Get32(h + 20);
+            if (Get32(h + 24) > kMaxDensity || Get32(h + 28) > kMaxDensity) return nullptr;
+            colorsUsed = Get32(h + 32);
+        }
+    }
+    if (planes != 1) return nullptr;
+    const bool topDown = height < 0;
+    const int64_t rows = topDown ? -height : height;
+    if (width <= 0 || rows == 0 || width > kMaxImageSide || rows > kMaxImageSide) return nullptr;
+
+    // Formats we read; OS/2 2.x compression 3 and 4 mean Huffman and RLE24.
+    bool known;
+    switch (compression) {
+        case kRgb:
+            known = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || (!core && bpp == 2) ||
+                    (windows && (bpp == 16 || bpp == 32));
+            break;
+        case kRle8: known = windows && bpp == 8 && !topDown; break;
+        case kRle4: known = windows && bpp == 4 && !topDown; break;
+        case kBitFields:
+        case kAlphaBitFields: known = windows && (bpp == 16 || bpp == 32); break;
+        default: known = false;
+    }
+    if (!known) return nullptr;
+    if (sizeImage && uint64_t(offset) + sizeImage > size) return nullptr;  // claims more than the file holds
+
+    Channel rgb[3];
+    uint32_t maskBytes = 0;
+    if (bpp == 16 || bpp == 32) {
+        uint32_t masks[3];
+        if (compression == kRgb) {
+            masks[0] = bpp == 16 ? 0x7C00 : 0xFF0000;
+            masks[1] = bpp == 16 ? 0x03E0 : 0xFF00;
+            masks[2] = bpp == 16 ? 0x001F : 0xFF;
+        } else {
+            const uint8_t* at = h + 40;  // after a 40-byte header, or inside a longer one
+            if (headerSize == 40) {
+                maskBytes = compression == kBitFields ? 12 : 16;
+                if (14 + 40 + uint64_t(maskBytes) > size) return nullptr;
+            }
+            for (int i = 0; i < 3; ++i) masks[i] = Get32(at + 4 * i);
+        }
+        const uint32_t all = bpp == 16 ? 0xFFFF : 0xFFFFFFFF;
+        if ((masks[0] | masks[1] | masks[2]) & ~all) return nullptr;  // mask wider than the pixel
+        if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2])) return nullptr;
+        for (int i = 0; i < 3; ++i)
+            if (!rgb[i].Set(masks[i])) return nullptr;
+    }
+
+    // Colour table: 3 bytes an entry for OS/2 1.x, 4 otherwise. A count
+    // the header states must fit before the pixels; without one, the room
+    // before the pixels (up to 2^bpp entries) is the palette.
+    const uint64_t paletteAt = 14 + uint64_t(headerSize) + maskBytes;
+    if (offset < paletteAt || offset >= size) return nullptr;
+    const uint32_t entrySize = core ? 3 : 4;
+    const uint64_t room = (offset - paletteAt) / entrySize;
+    if (colorsUsed > room) return nullptr;
+    Palette pal;
+    pal.count = 0;
+    pal.grey = false;
+    if (bpp <= 8) {
+        const uint32_t most = 1u << bpp;
+        uint64_t count = colorsUsed ? colorsUsed : room;
+        pal.count = count < most ? uint32_t(count) : most;
+        if (pal.count == 0) return nullptr;
+        pal.grey = true;
+        for (uint32_t i = 0; i < pal.count; ++i) {
+            const uint8_t* e = data + paletteAt + i * entrySize;
+            memcpy(pal.bgr[i], e, 3);
+            if (e[0] != e[1] || e[1] != e[2]) pal.grey = false;
+        }
+    }
+
+    Layout l;
+    l.width = int(width);
+    l.rows = int(rows);
+    l.topDown = topDown;
+    l.bpp = int(bpp);
+    l.compression = compression;
+    l.offset = offset;
+    l.stride = (uint64_t(width) * bpp + 31) / 32 * 4;
+    if (compression == kRle8 || compression == kRle4) return DecodeRle(data, size, l, pal);
+    if (l.stride * uint64_t(rows) > size - offset) return nullptr;  // truncated pixel data
+    if (l.stride * uint64_t(rows) > kMaxImageBytes) return nullptr;
+
+    uint8_t* bits = data + offset;
+    if (bpp == 24) {
+        ZeroPaddingAndFlip(bits, l, size_t(width) * 3);
+        return WrapImage(l.width, l.rows, 3, bits, data);
+    }
+    if (bpp == 8 && pal.grey) {
+        for (int y = 0; y < l.rows; ++y) {
+            uint8_t* row = bits + y * l.stride;
+            for (int x = 0; x < l.width; ++x) {
+                if (row[x] >= pal.count) return nullptr;
+                row[x] = pal.bgr[row[x]][0];
+            }
+        }
+        ZeroPaddingAndFlip(bits, l, size_t(width));
+        return WrapImage(l.width, l.rows, 1, bits, data);
+    }
+    if (bpp <= 8) return DecodePalette(data, l, pal);
+    return DecodeMasked(data, l, rgb);
+}
+
+}  // namespace
+
+Image* DecodeBmp(uint8_t* data, size_t size) {
+    Image* image = data ? Decode(data, size) : nullptr;
+    if (!image || image->block != data) free(data);
+    return image;
+}

@@ -1,0 +1,46 @@
+// BMP writing: BITMAPINFOHEADER, BI_RGB, bottom-up; 24-bit for colour and
+// 8-bit with a grey palette for greyscale, as every viewer reads them.
+#include <cstring>
+
+#include "file_io.h"
+#include "image.h"
+#include "imgctl.h"
+
+static void Put16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
+static void Put32(uint8_t* p, uint32_t v) { Put16(p, v & 0xFFFF); Put16(p + 2, v >> 16); }
+
+int DIBtoBMP(const char* path, ImageHandle handle) {
+    const Image* image = reinterpret_cast<const Image*>(handle);
+    if (!path || !image) return kImgctlFailed;
+    const uint32_t paletteBytes = image->channels == 1 ? 256 * 4 : 0;
+    const uint32_t offset = 14 + 40 + paletteBytes;
+    const uint64_t pixelBytes = static_cast<uint64_t>(image->stride) * static_cast<uint64_t>(image->height);
+    if (offset + pixelBytes > 0xFFFFFFFFu) return kImgctlFailed;
+
+    uint8_t header[14 + 40 + 256 * 4];
+    memset(header, 0, sizeof header);
+    header[0] = 'B';
+    header[1] = 'M';
+    Put32(header + 2, static_cast<uint32_t>(offset + pixelBytes));
+    Put32(header + 10, offset);
+    uint8_t* info = header + 14;
+    Put32(info + 0, 40);
+    Put32(info + 4, static_cast<uint32_t>(image->width));
+    Put32(info + 8, static_cast<uint32_t>(image->height));
+    Put16(info + 12, 1);
+    Put16(info + 14, static_cast<uint32_t>(image->channels * 8));
+    Put32(info + 20, static_cast<uint32_t>(pixelBytes));
+    if (image->channels == 1) {
+        Put32(info + 32, 256);
+        for (int i = 0; i < 256; ++i) {
+            uint8_t* entry = info + 40 + 4 * i;
+            entry[0] = entry[1] = entry[2] = static_cast<uint8_t>(i);
+        }
+    }
+
+    SaveFile file;
+    if (!BeginSave(&file, path)) return kImgctlFailed;
+    SaveBytes(&file, header, offset);
+    SaveBytes(&file, image->bits, static_cast<size_t>(pixelBytes));
+    return CommitSave(&file) ? kImgctlSaved : kImgctlFailed;
+}

@@ -1,0 +1,182 @@
+#include "file_io.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "bounded_string.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+static const size_t kSaveBufferSize = 1 << 20;
+
+#ifdef _WIN32
+
+static intptr_t OpenForReading(const char* path) {
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
+}
+static bool FileSize(intptr_t f, uint64_t* size) {
+    LARGE_INTEGER li;
+    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(f), &li) || li.QuadPart < 0) return false;
+    *size = static_cast<uint64_t>(li.QuadPart);
+    return true;
+}
+static bool ReadAll(intptr_t f, uint8_t* data, size_t size) {
+    while (size > 0) {
+        DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size), got = 0;
+        if (!ReadFile(reinterpret_cast<HANDLE>(f), data, chunk, &got, nullptr) || got == 0) return false;
+        data += got;
+        size -= got;
+    }
+    return true;
+}
+static bool WriteAll(intptr_t f, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size), put = 0;
+        if (!WriteFile(reinterpret_cast<HANDLE>(f), data, chunk, &put, nullptr) || put == 0) return false;
+        data += put;
+        size -= put;
+    }
+    return true;
+}
+static void CloseFile(intptr_t f) { CloseHandle(reinterpret_cast<HANDLE>(f)); }
+static intptr_t CreateNew(const char* path) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
+}
+static bool ReplaceFile(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+static void RemoveFile(const char* path) { DeleteFileA(path); }
+static unsigned long ProcessNumber() { return GetCurrentProcessId(); }
+
+#else
+
+static intptr_t OpenForReading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
+static bool FileSize(intptr_t f, uint64_t* size) {
+    struct stat st;
+    if (fstat(static_cast<int>(f), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+static bool ReadAll(intptr_t f, uint8_t* data, size_t size) {
+    while (size > 0) {
+        ssize_t got = read(static_cast<int>(f), data, size);
+        if (got <= 0) return false;
+        data += got;
+        size -= static_cast<size_t>(got);
+    }
+    return true;
+}
+static bool WriteAll(intptr_t f, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        ssize_t put = write(static_cast<int>(f), data, size);
+        if (put <= 0) return false;
+        data += put;
+        size -= static_cast<size_t>(put);
+    }
+    return true;
+}
+static void CloseFile(intptr_t f) { close(static_cast<int>(f)); }
+static intptr_t CreateNew(const char* path) { return open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); }
+static bool ReplaceFile(const char* from, const char* to) { return rename(from, to) == 0; }
+static void RemoveFile(const char* path) { unlink(path); }
+static unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
+
+#endif
+
+bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* size) {
+    *data = nullptr;
+    *size = 0;
+    intptr_t f = OpenForReading(path);
+    if (f == -1) return false;
+    uint64_t length = 0;
+    uint8_t* block = nullptr;
+    bool ok = FileSize(f, &length) && length > 0 && length <= maxBytes && length <= SIZE_MAX &&
+              (block = static_cast<uint8_t*>(malloc(static_cast<size_t>(length)))) != nullptr &&
+              ReadAll(f, block, static_cast<size_t>(length));
+    CloseFile(f);
+    if (!ok) {
+        free(block);
+        return false;
+    }
+    *data = block;
+    *size = static_cast<size_t>(length);
+    return true;
+}
+
+bool BeginSave(SaveFile* file, const char* target) {
+    memset(file, 0, sizeof *file);
+    file->handle = -1;
+    if (target[0] == '\0' || !CopyString(file->target, target)) return false;
+    // The temporary file sits in the target's folder, so the rename cannot
+    // cross volumes and replaces the target in one step.
+    static unsigned serial = 0;
+    size_t folderLength = static_cast<size_t>(FileNamePart(target) - target);
+    for (int attempt = 0; attempt < 100 && file->handle == -1; ++attempt) {
+        char name[40];
+        snprintf(name, sizeof name, "~tv%lx_%x.tmp", ProcessNumber() & 0xFFFFF, ++serial & 0xFFFF);
+        if (folderLength >= sizeof file->temporary) return false;
+        memcpy(file->temporary, target, folderLength);
+        file->temporary[folderLength] = '\0';
+        if (!AppendString(file->temporary, name)) return false;
+        file->handle = CreateNew(file->temporary);
+    }
+    if (file->handle == -1) return false;
+    file->buffer = static_cast<uint8_t*>(malloc(kSaveBufferSize));
+    if (!file->buffer) {
+        AbortSave(file);
+        return false;
+    }
+    return true;
+}
+
+void SaveBytes(SaveFile* file, const void* data, size_t size) {
+    if (file->failed) return;
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    if (file->used + size <= kSaveBufferSize) {
+        memcpy(file->buffer + file->used, bytes, size);
+        file->used += size;
+        return;
+    }
+    if (!WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
+    file->used = 0;
+    if (file->failed) return;
+    if (size >= kSaveBufferSize / 2) {
+        if (!WriteAll(file->handle, bytes, size)) file->failed = true;  // large blocks go straight through
+    } else {
+        memcpy(file->buffer, bytes, size);
+        file->used = size;
+    }
+}
+
+bool CommitSave(SaveFile* file) {
+    if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
+    CloseFile(file->handle);
+    file->handle = -1;
+    free(file->buffer);
+    file->buffer = nullptr;
+    if (file->failed || !ReplaceFile(file->temporary, file->target)) {
+        RemoveFile(file->temporary);
+        return false;
+    }
+    return true;
+}
+
+void AbortSave(SaveFile* file) {
+    if (file->handle != -1) {
+        CloseFile(file->handle);
+        RemoveFile(file->temporary);
+    }
+    file->handle = -1;
+    free(file->buffer);
+    file->buffer = nullptr;
+}

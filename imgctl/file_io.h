@@ -1,0 +1,25 @@
+// File access for the codec: whole-file reads and saves that never leave a
+// half-written file where the target was (write beside it, then rename).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Reads a whole file into a block from malloc. Refuses files larger than
+// maxBytes. The caller frees the block.
+bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* size);
+
+struct SaveFile {
+    char target[300];
+    char temporary[300];
+    intptr_t handle;    // platform file handle of the temporary file
+    bool failed;        // a write went wrong: the save will not be committed
+    uint8_t* buffer;    // writes are gathered into large blocks
+    size_t used;
+};
+
+bool BeginSave(SaveFile* file, const char* target);
+void SaveBytes(SaveFile* file, const void* data, size_t size);
+// Flushes and renames the temporary file over the target; false (and the
+// temporary file removed) when anything failed.
+bool CommitSave(SaveFile* file);
+void AbortSave(SaveFile* file);

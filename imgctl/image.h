@@ -1,0 +1,41 @@
+// The in-memory image behind an ImageHandle. Its pixel rows are laid out
+// exactly as in a BMP file: bottom-up, rows padded to 4 bytes, BGR for
+// colour and one byte per pixel for greyscale, so saving a BMP is a single
+// write and a 24-bit BMP file loads without any conversion.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct Image {
+    int width;
+    int height;
+    int channels;       // 3: blue, green, red; 1: grey
+    size_t stride;      // bytes per row, a multiple of 4
+    uint8_t* bits;      // bottom row first
+    void* block;        // the allocation that holds bits (freed with free)
+};
+
+// Largest image accepted by any reader: what a JPEG can hold per side, and a
+// bound on memory.
+constexpr int kMaxImageSide = 65500;
+constexpr uint64_t kMaxImageBytes = uint64_t(1) << 31;
+
+inline uint8_t* ImageRow(const Image& image, int topDownRow) {
+    return image.bits + static_cast<size_t>(image.height - 1 - topDownRow) * image.stride;
+}
+inline size_t RowStride(int width, int channels) {
+    return (static_cast<size_t>(width) * static_cast<size_t>(channels) + 3) & ~static_cast<size_t>(3);
+}
+
+// Allocates an image with uninitialised pixels; nullptr when the size is
+// out of bounds or memory is short.
+Image* NewImage(int width, int height, int channels);
+// Wraps pixels that live inside a block already allocated (a BMP file read
+// whole); takes ownership of the block.
+Image* WrapImage(int width, int height, int channels, uint8_t* bits, void* block);
+void FreeImage(Image* image);
+
+// Decoders over bytes in memory (also the fuzzing entry points). The BMP
+// decoder takes ownership of the buffer (it may become the image's block).
+Image* DecodeJpeg(const uint8_t* data, size_t size);
+Image* DecodeBmp(uint8_t* data, size_t size);

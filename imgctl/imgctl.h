@@ -1,0 +1,17 @@
+// imgctl: the image codec. Loads JPEG and BMP files into in-memory images
+// (device-independent bitmaps), saves them as BMP or JPEG, and frees them.
+// Paths are 8-bit strings in the system's code page.
+#pragma once
+#include <cstdint>
+
+typedef uintptr_t ImageHandle;  // 0: no image
+
+// Status of a save: 1 when the whole file was written, 0 when nothing was
+// (the target is then left exactly as it was).
+enum { kImgctlFailed = 0, kImgctlSaved = 1 };
+
+ImageHandle JPGtoDIB(const char* path);
+ImageHandle BMPtoDIB(const char* path);
+int DIBtoBMP(const char* path, ImageHandle image);
+int DIBtoJPG(const char* path, ImageHandle image, int quality, int progressive);
+void DeleteDIB(ImageHandle image);

@@ -1,0 +1,203 @@
+// JPEG reading and writing over libjpeg. libjpeg reports errors by longjmp;
+// that stays inside this file, so callers only ever see a result.
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <jpeglib.h>
+
+#include "file_io.h"
+#include "image.h"
+#include "imgctl.h"
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr manager;
+    jmp_buf escape;
+};
+
+void ExitOnError(j_common_ptr info) { longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1); }
+void KeepQuiet(j_common_ptr) {}
+
+void InitErrors(ErrorManager* errors) {
+    jpeg_std_error(&errors->manager);
+    errors->manager.error_exit = ExitOnError;
+    errors->manager.output_message = KeepQuiet;
+}
+
+// Adobe CMYK as libjpeg stores it (inverted): the same arithmetic as
+// libjpeg-turbo's own tools, so the pixels match theirs.
+inline uint8_t InkToLight(int ink, int black) {
+    return static_cast<uint8_t>(static_cast<double>(ink) * static_cast<double>(black) / 255.0 + 0.5);
+}
+
+struct Decoder {
+    jpeg_decompress_struct info;
+    ErrorManager errors;
+    Image* image = nullptr;
+    JSAMPLE* cmykRow = nullptr;
+};
+
+// Separate from the setjmp frame so that nothing it changes needs volatile.
+bool DecodeRows(Decoder* d) {
+    jpeg_read_header(&d->info, TRUE);
+    j_decompress_ptr info = &d->info;
+    if (info->image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
+        info->image_height > static_cast<JDIMENSION>(kMaxImageSide))
+        return false;
+    bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
+    int channels = 3;
+    if (info->jpeg_color_space == JCS_GRAYSCALE) {
+        info->out_color_space = JCS_GRAYSCALE;
+        channels = 1;
+    } else if (cmyk) {
+        info->out_color_space = JCS_CMYK;
+    } else {
+        info->out_color_space = JCS_EXT_BGR;
+    }
+    d->image = NewImage(static_cast<int>(info->image_width), static_cast<int>(info->image_height), channels);
+    if (!d->image) return false;
+    if (cmyk) {
+        d->cmykRow = static_cast<JSAMPLE*>(malloc(static_cast<size_t>(info->image_width) * 4));
+        if (!d->cmykRow) return false;
+    }
+    jpeg_start_decompress(info);
+    if (info->output_width != info->image_width || info->output_height != info->image_height) return false;
+    const Image& image = *d->image;
+    while (info->output_scanline < info->output_height) {
+        int y = static_cast<int>(info->output_scanline);
+        if (cmyk) {
+            JSAMPROW row = d->cmykRow;
+            if (jpeg_read_scanlines(info, &row, 1) != 1) return false;
+            uint8_t* out = ImageRow(image, y);
+            for (int x = 0; x < image.width; ++x, out += 3, row += 4) {
+                out[0] = InkToLight(row[2], row[3]);
+                out[1] = InkToLight(row[1], row[3]);
+                out[2] = InkToLight(row[0], row[3]);
+            }
+        } else {
+            JSAMPROW rows[16];
+            int n = 0;
+            for (; n < 16 && y + n < image.height; ++n) rows[n] = ImageRow(image, y + n);
+            if (jpeg_read_scanlines(info, rows, static_cast<JDIMENSION>(n)) == 0) return false;
+        }
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
+struct Destination {
+    jpeg_destination_mgr manager;
+    SaveFile* file;
+    JOCTET buffer[1 << 16];
+};
+
+void InitDestination(j_compress_ptr info) {
+    Destination* d = reinterpret_cast<Destination*>(info->dest);
+    d->manager.next_output_byte = d->buffer;
+    d->manager.free_in_buffer = sizeof d->buffer;
+}
+boolean EmptyOutputBuffer(j_compress_ptr info) {
+    Destination* d = reinterpret_cast<Destination*>(info->dest);
+    SaveBytes(d->file, d->buffer, sizeof d->buffer);
+    InitDestination(info);
+    return TRUE;
+}
+void TermDestination(j_compress_ptr info) {
+    Destination* d = reinterpret_cast<Destination*>(info->dest);
+    SaveBytes(d->file, d->buffer, sizeof d->buffer - d->manager.free_in_buffer);
+}
+
+struct Encoder {
+    jpeg_compress_struct info;
+    ErrorManager errors;
+    Destination destination;
+};
+
+void EncodeRows(Encoder* e, const Image& image, int quality, int progressive) {
+    j_compress_ptr info = &e->info;
+    info->dest = &e->destination.manager;
+    info->image_width = static_cast<JDIMENSION>(image.width);
+    info->image_height = static_cast<JDIMENSION>(image.height);
+    info->input_components = image.channels;
+    info->in_color_space = image.channels == 1 ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    jpeg_set_defaults(info);  // YCbCr with 4:2:0 sampling for colour
+    jpeg_set_quality(info, quality, TRUE);  // baseline-compatible tables
+    if (progressive) jpeg_simple_progression(info);
+    jpeg_start_compress(info, TRUE);
+    while (info->next_scanline < info->image_height) {
+        JSAMPROW rows[16];
+        int y = static_cast<int>(info->next_scanline), n = 0;
+        for (; n < 16 && y + n < image.height; ++n) rows[n] = ImageRow(image, y + n);
+        jpeg_write_scanlines(info, rows, static_cast<JDIMENSION>(n));
+    }
+    jpeg_finish_compress(info);
+}
+
+}  // namespace
+
+Image* DecodeJpeg(const uint8_t* data, size_t size) {
+    if (!data || size == 0 || size > 0xFFFFFFFFu) return nullptr;
+    Decoder* d = new (std::nothrow) Decoder;
+    if (!d) return nullptr;
+    memset(&d->info, 0, sizeof d->info);
+    InitErrors(&d->errors);
+    bool ok = false;
+    if (setjmp(d->errors.escape) == 0) {
+        d->info.err = &d->errors.manager;
+        jpeg_create_decompress(&d->info);
+        d->info.err = &d->errors.manager;
+        jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
+        ok = DecodeRows(d);
+    }
+    // A file that only decodes with warnings (premature end, corrupt data)
+    // is damaged: it must not become a picture with grey or garbled parts.
+    if (d->errors.manager.num_warnings != 0) ok = false;
+    jpeg_destroy_decompress(&d->info);
+    free(d->cmykRow);
+    Image* image = d->image;
+    delete d;
+    if (!ok) {
+        FreeImage(image);
+        return nullptr;
+    }
+    return image;
+}
+
+int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive) {
+    const Image* image = reinterpret_cast<const Image*>(handle);
+    if (!path || !image) return kImgctlFailed;
+    if (quality < 1) quality = 1;
+    if (quality > 100) quality = 100;
+    SaveFile file;
+    if (!BeginSave(&file, path)) return kImgctlFailed;
+    Encoder* e = new (std::nothrow) Encoder;
+    if (!e) {
+        AbortSave(&file);
+        return kImgctlFailed;
+    }
+    memset(&e->info, 0, sizeof e->info);
+    InitErrors(&e->errors);
+    e->destination.file = &file;
+    e->destination.manager.init_destination = InitDestination;
+    e->destination.manager.empty_output_buffer = EmptyOutputBuffer;
+    e->destination.manager.term_destination = TermDestination;
+    bool ok = false;
+    if (setjmp(e->errors.escape) == 0) {
+        e->info.err = &e->errors.manager;
+        jpeg_create_compress(&e->info);
+        e->info.err = &e->errors.manager;
+        EncodeRows(e, *image, quality, progressive != 0);
+        ok = true;
+    }
+    jpeg_destroy_compress(&e->info);
+    delete e;
+    if (!ok) {
+        AbortSave(&file);
+        return kImgctlFailed;
+    }
+    return CommitSave(&file) ? kImgctlSaved : kImgctlFailed;
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds the portable core natively
+# (sanitizers, fuzz corpus replay) and the Windows programs with MinGW-w64,
+# and runs the Windows tests under Wine on a virtual display.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+"$here/setup.sh"
+. "$here/env.sh"
+cd "$TOLVANE_ROOT"
+jobs=${TOLVANE_JOBS:-2}
+
+echo "== native build: core, codec, fuzz targets (ASan+UBSan)"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+ctest --preset native -j "$jobs"
+
+echo "== Windows build: tolvinst, tolvane and their tests (MinGW-w64, run under Wine)"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+export LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+export WINEPREFIX="$TOLVANE_ROOT/build/wineprefix"
+"$here/wineprefix.sh" copy "$WINEPREFIX"
+start_display
+trap stop_display EXIT
+# The first Wine process must see the display; later ones reuse its server.
+"$TOLVANE_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+ctest --preset windows -j "$jobs"

@@ -1,0 +1,255 @@
+// tolvinst as an installer runs it: its own process, a folder of JPEG files
+// and a pair list, the command line holding the folder.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "test_images.h"
+#include "win_process.h"
+
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+const char kErrorCaption[] = "\xCC\xA7\xB2\xD9\xB4\xD7\xB0";                        // ﾌｧｲﾙｴﾗｰ
+const char kCannotOpen[] = "\xCC\xA7\xB2\xD9\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1";  // ﾌｧｲﾙが開けません
+
+std::string Restorer() { return WindowsPath(TOLVINST_PATH); }
+
+void WriteList(const std::string& path, const Pairs& pairs, const std::string& count = "") {
+    std::string text = (count.empty() ? std::to_string(pairs.size()) : count) + "\r\n";
+    for (const auto& pair : pairs) text += pair.first + "\r\n" + pair.second + "\r\n";
+    ASSERT_TRUE(WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end())));
+}
+
+// Answers the "cannot open" warning box: checks its texts and icon, then OK.
+struct WarningAnswerer {
+    int answered = 0;
+    std::string text;
+    bool hasIcon = false;
+    void operator()(DWORD processId) {
+        HWND box = FindProcessDialog(processId, kErrorCaption);
+        if (!box) return;
+        char buffer[256] = {};
+        GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
+        text = buffer;
+        hasIcon = GetDlgItem(box, 0x440) != nullptr;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        ++answered;
+        Sleep(200);
+    }
+};
+
+class RestorerTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::string Prefix() const { return folder.Path() + "\\"; }
+    std::string At(const std::string& name) const { return folder / name; }
+    Pixels MakeJpeg(const std::string& name, int width, int height, int channels = 3, int progressive = 0) {
+        EXPECT_TRUE(SaveJpeg(At(name), MakePicture(width, height, channels, width), 85, progressive));
+        return LoadJpegPixels(At(name));
+    }
+    RunResult Run(const std::string& tail, int showState = SW_SHOWNORMAL,
+                  const std::function<void(DWORD)>& whileRunning = nullptr) {
+        return RunProgram(Restorer(), tail, folder.Path(), showState, 60000, whileRunning);
+    }
+};
+
+TEST_F(RestorerTest, RestoresEveryListedJpegAndRemovesSources) {
+    Pixels odd = MakeJpeg("odd.jpg", 33, 17);
+    Pixels grey = MakeJpeg("grey.jpg", 20, 10, 1);
+    Pixels progressive = MakeJpeg("prog.jpg", 64, 48, 3, 1);
+    WriteList(At("tvfile.txt"), {{"odd.jpg", "odd.bmp"}, {"grey.jpg", "grey.bmp"}, {"prog.jpg", "renamed.bmp"}});
+
+    RunResult run = Run(Prefix());
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(0, MaxDifference(odd, LoadBmpPixels(At("odd.bmp"))));
+    EXPECT_EQ(0, MaxDifference(grey, LoadBmpPixels(At("grey.bmp"))));
+    EXPECT_EQ(0, MaxDifference(progressive, LoadBmpPixels(At("renamed.bmp"))));
+    for (const char* gone : {"odd.jpg", "grey.jpg", "prog.jpg", "tvfile.txt"}) EXPECT_FALSE(FileExists(At(gone))) << gone;
+}
+
+TEST_F(RestorerTest, KeepsJpegsWhoseConversionFailed) {
+    Pixels good = MakeJpeg("good.jpg", 40, 30);
+    MakeJpeg("cut.jpg", 64, 64);
+    std::vector<uint8_t> whole = ReadBytes(At("cut.jpg"));
+    whole.resize(whole.size() / 2);
+    ASSERT_TRUE(WriteBytes(At("cut.jpg"), whole));
+    WriteList(At("tvfile.txt"), {{"cut.jpg", "cut.bmp"}, {"absent.jpg", "absent.bmp"}, {"good.jpg", "good.bmp"}});
+
+    RunResult run = Run(Prefix());
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(0, MaxDifference(good, LoadBmpPixels(At("good.bmp"))));
+    EXPECT_FALSE(FileExists(At("good.jpg")));
+    EXPECT_EQ(whole, ReadBytes(At("cut.jpg")));
+    EXPECT_FALSE(FileExists(At("cut.bmp")));
+    EXPECT_FALSE(FileExists(At("absent.bmp")));
+    EXPECT_FALSE(FileExists(At("tvfile.txt")));
+}
+
+TEST_F(RestorerTest, RestoresOnlyTheFirstHundredEntries) {
+    MakeJpeg("seed.jpg", 8, 8);
+    std::vector<uint8_t> jpeg = ReadBytes(At("seed.jpg"));
+    Pairs pairs;
+    for (int i = 0; i < 101; ++i) {
+        std::string name = "p" + std::to_string(i);
+        ASSERT_TRUE(WriteBytes(At(name + ".jpg"), jpeg));
+        pairs.push_back({name + ".jpg", name + ".bmp"});
+    }
+    WriteList(At("tvfile.txt"), pairs);
+
+    EXPECT_EQ(0u, Run(Prefix()).exitCode);
+    for (int i = 0; i < 100; ++i) {
+        std::string name = "p" + std::to_string(i);
+        EXPECT_TRUE(FileExists(At(name + ".bmp"))) << name;
+        EXPECT_FALSE(FileExists(At(name + ".jpg"))) << name;
+    }
+    EXPECT_TRUE(FileExists(At("p100.jpg")));
+    EXPECT_FALSE(FileExists(At("p100.bmp")));
+    EXPECT_FALSE(FileExists(At("tvfile.txt")));
+}
+
+TEST_F(RestorerTest, RestoresShiftJisNames) {
+    // 表示画像: the second byte of 表 is 0x5C, the path separator.
+    const std::string jpeg = "\x95\x5C\x8E\xA6\x89\xE6\x91\x9C.jpg", bmp = "\x95\x5C\x8E\xA6\x89\xE6\x91\x9C.bmp";
+    Pixels pixels = MakeJpeg(jpeg, 24, 24);
+    WriteList(At("tvfile.txt"), {{jpeg, bmp}});
+
+    EXPECT_EQ(0u, Run(Prefix()).exitCode);
+    EXPECT_EQ(0, MaxDifference(pixels, LoadBmpPixels(At(bmp))));
+    EXPECT_FALSE(FileExists(At(jpeg)));
+}
+
+TEST_F(RestorerTest, MissingListShowsTheWarningAndExitsZero) {
+    MakeJpeg("a.jpg", 8, 8);
+    WarningAnswerer answerer;
+    RunResult run = Run(Prefix(), SW_SHOWNORMAL, std::ref(answerer));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(1, answerer.answered);
+    EXPECT_EQ(kCannotOpen, answerer.text);  // Shift-JIS bytes, as shipped
+    EXPECT_TRUE(answerer.hasIcon);
+    EXPECT_TRUE(FileExists(At("a.jpg")));
+}
+
+TEST_F(RestorerTest, EmptyCommandLineWorksInTheCurrentFolder) {
+    Pixels pixels = MakeJpeg("here.jpg", 16, 16);
+    WriteList(At("tvfile.txt"), {{"here.jpg", "here.bmp"}});
+    EXPECT_EQ(0u, Run("").exitCode);
+    EXPECT_EQ(0, MaxDifference(pixels, LoadBmpPixels(At("here.bmp"))));
+    EXPECT_FALSE(FileExists(At("here.jpg")));
+    EXPECT_FALSE(FileExists(At("tvfile.txt")));
+}
+
+TEST_F(RestorerTest, FolderWithoutFinalSeparatorFindsNoList) {
+    MakeJpeg("a.jpg", 8, 8);
+    WriteList(At("tvfile.txt"), {{"a.jpg", "a.bmp"}});
+    WarningAnswerer answerer;
+    RunResult run = Run(folder.Path(), SW_SHOWNORMAL, std::ref(answerer));
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(1, answerer.answered);
+    EXPECT_TRUE(FileExists(At("a.jpg")));
+    EXPECT_TRUE(FileExists(At("tvfile.txt")));
+    EXPECT_FALSE(FileExists(At("a.bmp")));
+}
+
+TEST_F(RestorerTest, HiddenStartStillDoesAllTheWork) {
+    Pixels pixels = MakeJpeg("h.jpg", 16, 16);
+    WriteList(At("tvfile.txt"), {{"h.jpg", "h.bmp"}});
+    RunResult run = Run(Prefix(), SW_HIDE);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(0, MaxDifference(pixels, LoadBmpPixels(At("h.bmp"))));
+    EXPECT_FALSE(FileExists(At("h.jpg")));
+}
+
+TEST_F(RestorerTest, LeavesEntriesAloneThatReachOutsideTheFolder) {
+    ASSERT_TRUE(CreateDirectoryA(At("inst").c_str(), nullptr));
+    MakeJpeg("outside.jpg", 8, 8);
+    MakeJpeg("inst\\a.jpg", 8, 8);
+    MakeJpeg("inst\\same.jpg", 8, 8);
+    Pixels good = MakeJpeg("inst\\good.jpg", 8, 8);
+    std::vector<uint8_t> same = ReadBytes(At("inst\\same.jpg"));
+    WriteList(At("inst\\tvfile.txt"), {{"..\\outside.jpg", "outside.bmp"},
+                                       {"a.jpg", "..\\a.bmp"},
+                                       {At("outside.jpg"), "abs.bmp"},
+                                       {"\\outside.jpg", "root.bmp"},
+                                       {"same.jpg", "SAME.JPG"},
+                                       {"good.jpg", "good.bmp"}});
+
+    EXPECT_EQ(0u, RunProgram(Restorer(), At("inst\\"), At("inst")).exitCode);
+    EXPECT_TRUE(FileExists(At("outside.jpg")));
+    EXPECT_FALSE(FileExists(At("inst\\outside.bmp")));
+    EXPECT_TRUE(FileExists(At("inst\\a.jpg")));
+    EXPECT_FALSE(FileExists(At("a.bmp")));
+    EXPECT_FALSE(FileExists(At("inst\\abs.bmp")));
+    EXPECT_FALSE(FileExists(At("inst\\root.bmp")));
+    EXPECT_EQ(same, ReadBytes(At("inst\\same.jpg")));
+    EXPECT_EQ(0, MaxDifference(good, LoadBmpPixels(At("inst\\good.bmp"))));
+    EXPECT_FALSE(FileExists(At("inst\\good.jpg")));
+}
+
+TEST_F(RestorerTest, EntryWhosePathDoesNotFitIsLeftAlone) {
+    // Nest folders until the prefix is 236 bytes: behind it a 19-byte name
+    // fills the 256-byte path buffers exactly; a 21-byte one does not fit.
+    std::string install = folder.Path();
+    while (install.size() + 12 < 235) {
+        install += "\\dddddddddd";
+        ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr)) << install;
+    }
+    install += "\\" + std::string(235 - install.size() - 1, 'x');
+    ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr)) << install;
+    std::string prefix = install + "\\";
+    ASSERT_EQ(236u, prefix.size());
+    const std::string fits = "fits_in_buffer0.jpg", tooLong = "too_long_for_bufr.jpg";  // 19 and 21 bytes
+    ASSERT_TRUE(SaveJpeg(prefix + fits, MakePicture(8, 8, 3), 80));
+    ASSERT_TRUE(SaveJpeg(prefix + tooLong, MakePicture(8, 8, 3), 80));
+    WriteList(prefix + "tvfile.txt", {{fits, "f.bmp"}, {tooLong, "t.bmp"}});
+
+    EXPECT_EQ(0u, RunProgram(Restorer(), prefix, install).exitCode);
+    EXPECT_TRUE(FileExists(prefix + "f.bmp"));
+    EXPECT_FALSE(FileExists(prefix + fits));
+    EXPECT_TRUE(FileExists(prefix + tooLong));
+    EXPECT_FALSE(FileExists(prefix + "t.bmp"));
+}
+
+TEST_F(RestorerTest, WindowIsCentredFixedAndCaptioned) {
+    // Enough work that the window stays up while it is measured.
+    Pairs pairs;
+    MakeJpeg("big.jpg", 1600, 1600);
+    std::vector<uint8_t> jpeg = ReadBytes(At("big.jpg"));
+    for (int i = 0; i < 12; ++i) {
+        std::string name = "big" + std::to_string(i);
+        ASSERT_TRUE(WriteBytes(At(name + ".jpg"), jpeg));
+        pairs.push_back({name + ".jpg", name + ".bmp"});
+    }
+    WriteList(At("tvfile.txt"), pairs);
+    RECT frame = {};
+    LONG style = 0;
+    DWORD owner = 0, child = 0;
+    RunResult run = Run(Prefix(), SW_SHOWNORMAL, [&](DWORD processId) {
+        HWND window = FindWindowA("Main Window", "JPG TO BMP Ver1.00");
+        if (!window || child) return;
+        GetWindowThreadProcessId(window, &owner);
+        child = processId;
+        GetWindowRect(window, &frame);
+        style = GetWindowLongA(window, GWL_STYLE);
+    });
+    EXPECT_EQ(0u, run.exitCode);
+    ASSERT_NE(0u, child) << "the restorer's window was never seen";
+    EXPECT_EQ(child, owner);
+    EXPECT_EQ(300, frame.right - frame.left);
+    EXPECT_EQ(100, frame.bottom - frame.top);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 300) / 2, frame.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 100) / 2, frame.top);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+#include "win_process.h"
+
+#include <vector>
+
+std::string WindowsPath(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    std::string result = "Z:" + path;
+    for (char& c : result)
+        if (c == '/') c = '\\';
+    return result;
+}
+
+RunResult RunProgram(const std::string& exe, const std::string& tail, const std::string& folder, int showState,
+                     DWORD timeoutMs, const std::function<void(DWORD)>& whileRunning) {
+    RunResult result;
+    std::string program = WindowsPath(exe);
+    std::string line = "\"" + program + "\"" + (tail.empty() ? "" : " " + tail);
+    std::vector<char> commandLine(line.begin(), line.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showState);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+        return result;
+    result.started = true;
+    DWORD waited = 0;
+    for (;;) {
+        if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
+            result.finished = true;
+            break;
+        }
+        waited += 20;
+        if (waited >= timeoutMs) {
+            TerminateProcess(process.hProcess, 99);
+            WaitForSingleObject(process.hProcess, 5000);
+            break;
+        }
+        if (whileRunning) whileRunning(process.dwProcessId);
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+namespace {
+struct DialogSearch {
+    DWORD processId;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter) {
+    DialogSearch* search = reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64] = {}, caption[256] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (owner == search->processId && strcmp(className, "#32770") == 0 && strcmp(caption, search->caption) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND FindProcessDialog(DWORD processId, const char* caption) {
+    DialogSearch search = {processId, caption, nullptr};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
