@@ -22,6 +22,14 @@ struct ErrorManager {
 void ExitOnError(j_common_ptr info) { longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1); }
 void KeepQuiet(j_common_ptr) {}
 
+// A file that only decodes with warnings (premature end, corrupt data) is
+// damaged: it must not become a picture with grey or garbled parts. Stopping
+// at the first one also keeps a tiny file that claims a huge picture from
+// costing more than the rows it really holds.
+void StopOnWarning(j_common_ptr info, int level) {
+    if (level < 0) longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1);
+}
+
 void InitErrors(ErrorManager* errors) {
     jpeg_std_error(&errors->manager);
     errors->manager.error_exit = ExitOnError;
@@ -145,17 +153,14 @@ Image* DecodeJpeg(const uint8_t* data, size_t size) {
     if (!d) return nullptr;
     memset(&d->info, 0, sizeof d->info);
     InitErrors(&d->errors);
+    d->errors.manager.emit_message = StopOnWarning;
     bool ok = false;
     if (setjmp(d->errors.escape) == 0) {
         d->info.err = &d->errors.manager;
         jpeg_create_decompress(&d->info);
-        d->info.err = &d->errors.manager;
         jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
         ok = DecodeRows(d);
     }
-    // A file that only decodes with warnings (premature end, corrupt data)
-    // is damaged: it must not become a picture with grey or garbled parts.
-    if (d->errors.manager.num_warnings != 0) ok = false;
     jpeg_destroy_decompress(&d->info);
     free(d->cmykRow);
     Image* image = d->image;
@@ -189,7 +194,6 @@ int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive)
     if (setjmp(e->errors.escape) == 0) {
         e->info.err = &e->errors.manager;
         jpeg_create_compress(&e->info);
-        e->info.err = &e->errors.manager;
         EncodeRows(e, *image, quality, progressive != 0);
         ok = true;
     }

@@ -1,1 +1,194 @@
+// The codec's JPEG side, run natively and as shipped under Wine.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "image.h"
+#include "imgctl.h"
+#include "test_images.h"
+
+namespace {
+
+// The frame header of a JPEG file: its marker and component layout.
+struct Frame {
+    int marker = 0;  // 0xC0 baseline, 0xC2 progressive, ...
+    int components = 0;
+    int sampling[4] = {};
+    int firstTable[64] = {};  // the first quantisation table, zigzag order
+    int tablePrecision = -1;
+};
+
+Frame ReadFrame(const std::vector<uint8_t>& jpeg) {
+    Frame frame;
+    size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
+        int marker = jpeg[at + 1];
+        size_t length = (jpeg[at + 2] << 8) | jpeg[at + 3];
+        const uint8_t* body = &jpeg[at + 4];
+        if (marker == 0xDB && frame.tablePrecision < 0) {
+            frame.tablePrecision = body[0] >> 4;
+            for (int i = 0; i < 64; ++i)
+                frame.firstTable[i] = frame.tablePrecision ? (body[1 + 2 * i] << 8) | body[2 + 2 * i] : body[1 + i];
+        }
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            frame.marker = marker;
+            frame.components = body[5];
+            for (int i = 0; i < frame.components && i < 4; ++i) frame.sampling[i] = body[6 + 3 * i + 1];
+            return frame;
+        }
+        at += 2 + length;
+    }
+    return frame;
+}
+
+class JpegCodec : public ::testing::Test {
+protected:
+    TempFolder folder;
+};
+
+TEST_F(JpegCodec, RoundTripKeepsSizeAndPicture) {
+    for (int channels : {3, 1})
+        for (int width : {1, 2, 3, 5, 17, 64}) {
+            Pixels picture = MakeSmoothPicture(width, width == 1 ? 1 : 9, channels);
+            std::string path = folder / "round.jpg";
+            ASSERT_TRUE(SaveJpeg(path, picture, 100));
+            Pixels back = LoadJpegPixels(path);
+            ASSERT_EQ(picture.width, back.width);
+            ASSERT_EQ(picture.height, back.height);
+            ASSERT_EQ(channels, back.channels) << "greyscale stays greyscale";
+            EXPECT_LE(MeanDifference(picture, back), 1.0) << width;
+        }
+}
+
+TEST_F(JpegCodec, QualityAndProgressiveReachTheFile) {
+    Pixels picture = MakePicture(48, 32, 3);
+    std::string path = folder / "q.jpg";
+    std::vector<size_t> sizes;
+    for (int quality : {1, 50, 100}) {
+        for (int progressive : {0, 1}) {
+            ASSERT_TRUE(SaveJpeg(path, picture, quality, progressive));
+            std::vector<uint8_t> bytes = ReadBytes(path);
+            Frame frame = ReadFrame(bytes);
+            EXPECT_EQ(progressive ? 0xC2 : 0xC0, frame.marker) << quality;
+            EXPECT_EQ(3, frame.components);
+            EXPECT_EQ(0x22, frame.sampling[0]) << "4:2:0";
+            EXPECT_EQ(0x11, frame.sampling[1]);
+            EXPECT_EQ(0, frame.tablePrecision) << "8-bit tables open in every viewer";
+            if (quality == 100) EXPECT_EQ(1, *std::max_element(frame.firstTable, frame.firstTable + 64));
+            if (quality == 1) EXPECT_EQ(255, *std::max_element(frame.firstTable, frame.firstTable + 64));
+            if (quality == 50) EXPECT_EQ(16, frame.firstTable[0]) << "libjpeg's standard table at 50";
+            if (!progressive) sizes.push_back(bytes.size());
+            EXPECT_FALSE(LoadJpegPixels(path).data.empty());
+        }
+    }
+    EXPECT_LT(sizes[0], sizes[1]);
+    EXPECT_LT(sizes[1], sizes[2]);
+}
+
+TEST_F(JpegCodec, GreyscaleImageGivesGreyscaleJpeg) {
+    std::string path = folder / "grey.jpg";
+    ASSERT_TRUE(SaveJpeg(path, MakePicture(10, 10, 1), 75));
+    EXPECT_EQ(1, ReadFrame(ReadBytes(path)).components);
+}
+
+TEST_F(JpegCodec, ReadsEveryKindOfEightBitJpeg) {
+    Pixels picture = MakeSmoothPicture(37, 29, 3);
+    std::string reference = folder / "reference.jpg";
+    ASSERT_TRUE(WriteJpegVariant(reference, picture, JpegVariant{}));
+    Pixels baseline = LoadJpegPixels(reference);
+    ASSERT_FALSE(baseline.data.empty());
+
+    struct Case {
+        const char* name;
+        JpegVariant variant;
+        double tolerance;  // mean difference from the baseline decode of the same picture
+    };
+    JpegVariant arithmetic, progressive, restart, s444, s422, s411, s440;
+    arithmetic.arithmetic = true;
+    progressive.progressive = true;
+    restart.restartRows = 1;
+    s444.lumaH = s444.lumaV = 1;
+    s422.lumaV = 1;
+    s411.lumaH = 4, s411.lumaV = 1;
+    s440.lumaH = 1;
+    const Case cases[] = {
+        {"arithmetic", arithmetic, 0}, {"progressive", progressive, 0}, {"restart markers", restart, 0},
+        {"4:4:4", s444, 1.5},          {"4:2:2", s422, 1.5},            {"4:1:1", s411, 1.5},
+        {"4:4:0", s440, 1.5},
+    };
+    for (const Case& c : cases) {
+        std::string path = folder / "variant.jpg";
+        ASSERT_TRUE(WriteJpegVariant(path, picture, c.variant));
+        Pixels decoded = LoadJpegPixels(path);
+        ASSERT_EQ(3, decoded.channels) << c.name;
+        EXPECT_LE(MeanDifference(baseline, decoded), c.tolerance) << c.name;
+    }
+}
+
+TEST_F(JpegCodec, CmykAndYcckBecomeRgb) {
+    Pixels picture = MakePicture(16, 16, 3, 2);
+    Pixels expected = CmykRoundTrip(picture);
+    for (bool ycck : {false, true}) {
+        JpegVariant variant;
+        variant.cmyk = !ycck;
+        variant.ycck = ycck;
+        variant.quality = 100;
+        variant.lumaH = variant.lumaV = 1;
+        std::string path = folder / "ink.jpg";
+        ASSERT_TRUE(WriteJpegVariant(path, picture, variant));
+        Pixels decoded = LoadJpegPixels(path);
+        ASSERT_EQ(3, decoded.channels) << ycck;
+        EXPECT_LE(MeanDifference(expected, decoded), 2.0) << ycck;
+    }
+}
+
+TEST_F(JpegCodec, DamagedFilesDoNotLoad) {
+    std::string good = folder / "good.jpg";
+    ASSERT_TRUE(SaveJpeg(good, MakePicture(64, 64, 3), 90));
+    std::vector<uint8_t> bytes = ReadBytes(good);
+
+    auto loads = [&](const std::vector<uint8_t>& content) {
+        std::string path = folder / "damaged.jpg";
+        EXPECT_TRUE(WriteBytes(path, content));
+        ImageHandle image = JPGtoDIB(path.c_str());
+        DeleteDIB(image);
+        return image != 0;
+    };
+    std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(bytes.size() * 2 / 3));
+    EXPECT_FALSE(loads(cut)) << "premature end of data";
+    std::vector<uint8_t> junk = bytes;
+    junk.insert(junk.end() - 2, 64, 0x55);
+    EXPECT_FALSE(loads(junk)) << "extraneous bytes before a marker";
+    std::vector<uint8_t> header(bytes.begin(), bytes.begin() + 200);
+    EXPECT_FALSE(loads(header));
+    EXPECT_FALSE(loads({0xFF, 0xD8}));
+    EXPECT_FALSE(loads({'B', 'M', 0, 0}));
+    std::vector<uint8_t> twelveBit = bytes;  // precision 12 is not an 8-bit JPEG
+    for (size_t i = 2; i + 4 < twelveBit.size(); ++i)
+        if (twelveBit[i] == 0xFF && twelveBit[i + 1] == 0xC0) twelveBit[i + 4] = 12;
+    EXPECT_FALSE(loads(twelveBit));
+    EXPECT_TRUE(loads(bytes));
+    EXPECT_EQ(0u, JPGtoDIB((folder / "absent.jpg").c_str()));
+    EXPECT_EQ(0u, JPGtoDIB(folder.Path().c_str())) << "a folder is not a file";
+}
+
+TEST_F(JpegCodec, FailedSaveLeavesNothingAndSuccessfulSaveLeavesNoTemporaryFile) {
+    Image* image = ImageOf(MakePicture(8, 8, 3));
+    ImageHandle handle = reinterpret_cast<ImageHandle>(image);
+    std::string missing = folder / "no-such-folder";
+    EXPECT_EQ(0, DIBtoJPG((missing + kSeparator + "a.jpg").c_str(), handle, 75, 0));
+    EXPECT_EQ(0, DIBtoJPG("", handle, 75, 0));
+
+    std::string target = folder / "a.jpg";
+    ASSERT_TRUE(WriteBytes(target, {'o', 'l', 'd'}));
+    EXPECT_EQ(1, DIBtoJPG(target.c_str(), handle, 75, 0));
+    EXPECT_EQ(8, LoadJpegPixels(target).width) << "an existing target is replaced";
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) ++files, (void)entry;
+    EXPECT_EQ(1, files);
+    FreeImage(image);
+}
+
+}  // namespace

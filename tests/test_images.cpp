@@ -83,6 +83,17 @@ Pixels MakePicture(int width, int height, int channels, int seed) {
     return p;
 }
 
+Pixels MakeSmoothPicture(int width, int height, int channels) {
+    Pixels p = MakePicture(width, height, channels);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* px = p.At(x, y);
+            int v[3] = {60 + (x * 2) % 120, 80 + (y * 3) % 120, 200 - (x + y) % 100};
+            for (int c = 0; c < channels; ++c) px[c] = static_cast<uint8_t>(channels == 1 ? (v[0] + v[1]) / 2 : v[c]);
+        }
+    return p;
+}
+
 Pixels PixelsOf(ImageHandle handle) {
     Pixels p;
     const Image* image = reinterpret_cast<const Image*>(handle);
@@ -197,6 +208,13 @@ int MaxDifference(const Pixels& a, const Pixels& b) {
         if (d > worst) worst = d;
     }
     return worst;
+}
+
+double MeanDifference(const Pixels& a, const Pixels& b) {
+    if (MaxDifference(a, b) < 0 || a.data.empty()) return 1e9;
+    double sum = 0;
+    for (size_t i = 0; i < a.data.size(); ++i) sum += std::abs(int(a.data[i]) - int(b.data[i]));
+    return sum / static_cast<double>(a.data.size());
 }
 
 Pixels ParsePnm(const std::vector<uint8_t>& bytes) {

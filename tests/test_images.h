@@ -44,6 +44,8 @@ struct Pixels {
 
 // A picture with smooth gradients and sharp edges, different for each seed.
 Pixels MakePicture(int width, int height, int channels, int seed = 0);
+// Gentle gradients only: what lossy coding keeps closely.
+Pixels MakeSmoothPicture(int width, int height, int channels);
 // The pixels of a decoded image (empty Pixels for handle 0).
 Pixels PixelsOf(ImageHandle image);
 // Decodes a file with the codec and returns its pixels (empty when it fails).
@@ -57,6 +59,24 @@ struct Image* ImageOf(const Pixels& pixels);
 bool SaveJpeg(const std::string& path, const Pixels& pixels, int quality = 90, int progressive = 0);
 // Largest difference of any sample; -1 when the sizes differ.
 int MaxDifference(const Pixels& a, const Pixels& b);
+// Mean absolute difference of the samples; 1e9 when the sizes differ.
+double MeanDifference(const Pixels& a, const Pixels& b);
 // Binary PPM/PGM as djpeg writes it.
 Pixels ParsePnm(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> EncodePnm(const Pixels& pixels);
+
+// JPEG variants made with libjpeg directly, for what the codec's own writer
+// never produces: CMYK and YCCK, arithmetic coding, restart markers, other
+// chroma sampling.
+struct JpegVariant {
+    bool cmyk = false;         // Adobe (inverted) CMYK made from the pixels
+    bool ycck = false;         // the same stored as YCCK
+    bool arithmetic = false;
+    bool progressive = false;
+    int restartRows = 0;
+    int lumaH = 2, lumaV = 2;  // sampling of the first component
+    int quality = 90;
+};
+bool WriteJpegVariant(const std::string& path, const Pixels& pixels, const JpegVariant& variant);
+// The RGB that CMYK ink made by WriteJpegVariant turns back into.
+Pixels CmykRoundTrip(const Pixels& pixels);

@@ -1,0 +1,518 @@
+// Times the three conversion primitives against what a user would run
+// instead (djpeg/cjpeg, Pillow) and against raw TurboJPEG in memory, on the
+// same files, and prints one table of megapixels per second.
+//
+//   tolvane_bench make-synthetic DIR         writes the generated JPEGs
+//   tolvane_bench run WORKDIR [REPS]         WORKDIR/jpg/*.jpg, WORKDIR/bmp/*.bmp
+//   tolvane_bench ours DIRECTION WORKDIR OUTDIR [ONLY]
+//                                            one batch of ours in a fresh
+//                                            process, so its peak RSS is ours alone
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <turbojpeg.h>
+
+#include "convert.h"
+#include "file_io.h"
+#include "image.h"
+#include "imgctl.h"
+
+extern char** environ;
+
+namespace {
+
+const int kQuality = 75;
+
+enum Direction { kJpgToBmp, kBmpToJpg, kBmpToJpgProgressive, kJpgToJpg, kDirections };
+const char* const kDirectionArg[] = {"jpg2bmp", "bmp2jpg", "bmp2jpg-progressive", "jpg2jpg"};
+const char* const kDirectionTitle[] = {"JPEG -> BMP", "BMP -> JPEG, baseline q75",
+                                       "BMP -> JPEG, progressive q75", "JPEG -> JPEG re-encode, baseline q75"};
+const char* SourceKind(int d) { return d == kBmpToJpg || d == kBmpToJpgProgressive ? "bmp" : "jpg"; }
+const char* TargetKind(int d) { return d == kJpgToBmp ? "bmp" : "jpg"; }
+
+enum Contender { kOurs, kTool, kPillow, kCeiling, kContenders };
+const char* const kContenderName[] = {"ours", "tools", "pillow", "ceiling"};
+
+[[noreturn]] void Fail(const char* what, const std::string& detail) {
+    fprintf(stderr, "tolvane_bench: %s %s\n", what, detail.c_str());
+    exit(1);
+}
+
+double Now() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+std::vector<std::string> ListFiles(const std::string& dir, const std::string& kind) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    if (!d) Fail("cannot list", dir);
+    while (dirent* e = readdir(d)) {
+        std::string n = e->d_name;
+        if (n.size() > kind.size() + 1 && n.compare(n.size() - kind.size() - 1, std::string::npos, "." + kind) == 0)
+            names.push_back(n.substr(0, n.size() - kind.size() - 1));
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    uint8_t* data;
+    size_t size;
+    if (!ReadWholeFile(path.c_str(), uint64_t(1) << 32, &data, &size)) Fail("cannot read", path);
+    std::vector<uint8_t> bytes(data, data + size);
+    free(data);
+    return bytes;
+}
+
+// Every contender starts each batch with an empty output folder and no dirty
+// pages pending, so none pays for another's writeback or for replacing files.
+void EmptyFolder(const std::string& dir) {
+    mkdir(dir.c_str(), 0755);
+    for (const char* kind : {"bmp", "jpg"})
+        for (const std::string& n : ListFiles(dir, kind)) unlink((dir + "/" + n + "." + kind).c_str());
+    sync();
+}
+
+// ---- processes -------------------------------------------------------------
+
+pid_t Spawn(const std::vector<std::string>& args, int in, int out) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (in >= 0) posix_spawn_file_actions_adddup2(&actions, in, 0);
+    if (out >= 0)
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) Fail("cannot start", args[0]);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void Wait(pid_t pid, const char* what) {
+    int status;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail("failed:", what);
+}
+
+std::string Capture(const std::vector<std::string>& args) {
+    int p[2];
+    if (pipe2(p, O_CLOEXEC) != 0) Fail("pipe", "");
+    pid_t pid = Spawn(args, -1, p[1]);
+    close(p[1]);
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = read(p[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+    close(p[0]);
+    Wait(pid, args[1].c_str());
+    return text;
+}
+
+// ---- ours --------------------------------------------------------------------
+
+bool ConvertOne(int d, const std::string& source, const std::string& target) {
+    switch (d) {
+        case kJpgToBmp: return ConvertJpgToBmp(target.c_str(), source.c_str()) == 1;
+        case kBmpToJpg: return ConvertBmpToJpg(target.c_str(), source.c_str(), kQuality, 0) == 1;
+        case kBmpToJpgProgressive: return ConvertBmpToJpg(target.c_str(), source.c_str(), kQuality, 1) == 1;
+        default: return ConvertJpgToJpg(source.c_str(), target.c_str(), kQuality, 0) == 1;
+    }
+}
+
+long MaxRssKb() {
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+int OursChild(int d, const std::string& work, const std::string& out, const std::string& only) {
+    long startRss = MaxRssKb();
+    std::vector<std::string> names = ListFiles(work + "/" + SourceKind(d), SourceKind(d));
+    if (!only.empty()) names.assign(1, only);
+    double start = Now();
+    for (const std::string& n : names)
+        if (!ConvertOne(d, work + "/" + SourceKind(d) + "/" + n + "." + SourceKind(d), out + "/" + n + "." + TargetKind(d)))
+            Fail("ours failed on", n);
+    double seconds = Now() - start;
+    printf("%.6f %ld %ld\n", seconds, startRss, MaxRssKb());
+    return 0;
+}
+
+struct OursResult {
+    double seconds;
+    long startRssKb, maxRssKb;
+};
+
+OursResult RunOurs(int d, const std::string& work, const std::string& out, const std::string& only = "") {
+    std::vector<std::string> args = {"/proc/self/exe", "ours", kDirectionArg[d], work, out};
+    if (!only.empty()) args.push_back(only);
+    OursResult r{};
+    if (sscanf(Capture(args).c_str(), "%lf %ld %ld", &r.seconds, &r.startRssKb, &r.maxRssKb) != 3) Fail("ours", "output");
+    return r;
+}
+
+// ---- peers -------------------------------------------------------------------
+
+// One process per file, as a user runs them; for re-encoding, djpeg's PPM
+// piped into cjpeg (both processes run at once, so the pair may use both cores).
+double RunTools(int d, const std::string& work, const std::string& out) {
+    std::vector<std::string> names = ListFiles(work + "/" + SourceKind(d), SourceKind(d));
+    const std::string q = std::to_string(kQuality);
+    double start = Now();
+    for (const std::string& n : names) {
+        std::string source = work + "/" + SourceKind(d) + "/" + n + "." + SourceKind(d);
+        std::string target = out + "/" + n + "." + TargetKind(d);
+        if (d == kJpgToBmp) {
+            Wait(Spawn({"djpeg", "-bmp", "-outfile", target, source}, -1, -1), "djpeg");
+        } else if (d == kJpgToJpg) {
+            int p[2];
+            if (pipe2(p, O_CLOEXEC) != 0) Fail("pipe", "");
+            pid_t decoder = Spawn({"djpeg", source}, -1, p[1]);
+            close(p[1]);
+            pid_t encoder = Spawn({"cjpeg", "-baseline", "-quality", q, "-outfile", target}, p[0], -1);
+            close(p[0]);
+            Wait(decoder, "djpeg");
+            Wait(encoder, "cjpeg");
+        } else {
+            std::vector<std::string> args = {"cjpeg", "-baseline", "-quality", q};
+            if (d == kBmpToJpgProgressive) args.push_back("-progressive");
+            args.insert(args.end(), {"-outfile", target, source});
+            Wait(Spawn(args, -1, -1), "cjpeg");
+        }
+    }
+    return Now() - start;
+}
+
+std::string Python() {
+    const char* p = getenv("BENCH_PYTHON");
+    return p ? p : "/usr/bin/python3";
+}
+
+double RunPillow(int d, const std::string& work, const std::string& out) {
+    std::string text = Capture({Python(), PILLOW_SCRIPT, kDirectionArg[d], work, out, std::to_string(kQuality)});
+    return atof(text.c_str());
+}
+
+// What process creation alone costs per file for the command-line peers.
+double StartupSeconds() {
+    std::vector<double> times;
+    for (int i = 0; i < 21; ++i) {
+        int devnull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        double start = Now();
+        pid_t pid = Spawn({"djpeg", "-version"}, -1, devnull);
+        int status;
+        waitpid(pid, &status, 0);
+        times.push_back(Now() - start);
+        close(devnull);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// ---- the ceiling: TurboJPEG in memory, buffers made once ------------------------
+
+struct Ceiling {
+    tjhandle decoder = tjInitDecompress();
+    tjhandle encoder = tjInitCompress();
+    std::vector<std::vector<uint8_t>> jpegs;
+    std::vector<int> widths, heights;
+    std::vector<std::vector<uint8_t>> pixels;  // BGR, top-down, unpadded
+    std::vector<unsigned char*> outputs;
+
+    explicit Ceiling(const std::string& work) {
+        for (const std::string& n : ListFiles(work + "/jpg", "jpg")) {
+            jpegs.push_back(ReadFile(work + "/jpg/" + n + ".jpg"));
+            int w, h, sub, space;
+            if (tjDecompressHeader3(decoder, jpegs.back().data(), jpegs.back().size(), &w, &h, &sub, &space) != 0)
+                Fail("bad JPEG", n);
+            widths.push_back(w);
+            heights.push_back(h);
+            pixels.emplace_back(static_cast<size_t>(w) * h * 3);
+            outputs.push_back(tjAlloc(static_cast<int>(tjBufSize(w, h, TJSAMP_420))));
+            Decode(jpegs.size() - 1);
+        }
+    }
+    void Decode(size_t i) {
+        if (tjDecompress2(decoder, jpegs[i].data(), jpegs[i].size(), pixels[i].data(), widths[i], 0, heights[i],
+                          TJPF_BGR, 0) != 0)
+            Fail("tjDecompress2", tjGetErrorStr2(decoder));
+    }
+    void Encode(size_t i, bool progressive) {
+        unsigned char* out = outputs[i];
+        unsigned long size = tjBufSize(widths[i], heights[i], TJSAMP_420);
+        int flags = TJFLAG_NOREALLOC | (progressive ? TJFLAG_PROGRESSIVE : 0);
+        if (tjCompress2(encoder, pixels[i].data(), widths[i], 0, heights[i], TJPF_BGR, &out, &size, TJSAMP_420,
+                        kQuality, flags) != 0)
+            Fail("tjCompress2", tjGetErrorStr2(encoder));
+    }
+    double Run(int d) {
+        double start = Now();
+        for (size_t i = 0; i < jpegs.size(); ++i) {
+            if (d == kJpgToBmp || d == kJpgToJpg) Decode(i);
+            if (d != kJpgToBmp) Encode(i, d == kBmpToJpgProgressive);
+        }
+        return Now() - start;
+    }
+    // The same decode into a buffer freshly allocated for each file, as any
+    // file-to-file converter must: shows what first-touch page faults cost.
+    double RunFreshDecode() {
+        double start = Now();
+        for (size_t i = 0; i < jpegs.size(); ++i) {
+            uint8_t* fresh = static_cast<uint8_t*>(malloc(pixels[i].size()));
+            tjDecompress2(decoder, jpegs[i].data(), jpegs[i].size(), fresh, widths[i], 0, heights[i], TJPF_BGR, 0);
+            free(fresh);
+        }
+        return Now() - start;
+    }
+    double Megapixels() const {
+        double sum = 0;
+        for (size_t i = 0; i < widths.size(); ++i) sum += double(widths[i]) * heights[i];
+        return sum / 1e6;
+    }
+};
+
+// ---- where our time goes: the codec's own steps, timed one by one ------------
+
+enum Step {
+    kReadJpeg, kDecodeJpeg, kLoadJpeg, kSaveBmp, kPlainWrite, kLoadBmp, kSaveJpeg, kSaveJpegProgressive, kSteps
+};
+const char* const kStepName[] = {
+    "ReadWholeFile of the JPEGs",
+    "DecodeJpeg from memory (allocates the image)",
+    "JPGtoDIB (read + decode)",
+    "DIBtoBMP (temp file, write, rename)",
+    "floor: one write() of the same bytes to a new file",
+    "BMPtoDIB (read whole file, decode in place)",
+    "DIBtoJPG baseline q75",
+    "DIBtoJPG progressive q75",
+};
+
+void TimeSteps(const std::string& work, const std::string& out, double best[kSteps]) {
+    std::vector<std::string> names = ListFiles(work + "/jpg", "jpg");
+    std::vector<std::vector<uint8_t>> jpegs;
+    for (const std::string& n : names) jpegs.push_back(ReadFile(work + "/jpg/" + n + ".jpg"));
+    double t[kSteps] = {};
+    auto add = [&](Step s, double start) { t[s] += Now() - start; };
+    EmptyFolder(out);
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string jpg = work + "/jpg/" + names[i] + ".jpg", bmp = work + "/bmp/" + names[i] + ".bmp";
+        double start = Now();
+        uint8_t* data;
+        size_t size;
+        if (!ReadWholeFile(jpg.c_str(), uint64_t(1) << 30, &data, &size)) Fail("read", jpg);
+        add(kReadJpeg, start);
+        free(data);
+
+        start = Now();
+        FreeImage(DecodeJpeg(jpegs[i].data(), jpegs[i].size()));
+        add(kDecodeJpeg, start);
+
+        start = Now();
+        ImageHandle image = JPGtoDIB(jpg.c_str());
+        add(kLoadJpeg, start);
+        start = Now();
+        if (DIBtoBMP((out + "/" + names[i] + ".bmp").c_str(), image) != 1) Fail("DIBtoBMP", names[i]);
+        add(kSaveBmp, start);
+        const Image* im = reinterpret_cast<const Image*>(image);
+        size_t bytes = 54 + im->stride * static_cast<size_t>(im->height);
+        start = Now();
+        int f = open((out + "/" + names[i] + ".plain").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (f < 0 || write(f, im->bits, bytes - 54) != static_cast<ssize_t>(bytes - 54)) Fail("write", names[i]);
+        close(f);
+        add(kPlainWrite, start);
+        unlink((out + "/" + names[i] + ".plain").c_str());
+        DeleteDIB(image);
+
+        start = Now();
+        image = BMPtoDIB(bmp.c_str());
+        add(kLoadBmp, start);
+        if (!image) Fail("BMPtoDIB", bmp);
+        start = Now();
+        if (DIBtoJPG((out + "/" + names[i] + ".jpg").c_str(), image, kQuality, 0) != 1) Fail("DIBtoJPG", names[i]);
+        add(kSaveJpeg, start);
+        start = Now();
+        if (DIBtoJPG((out + "/" + names[i] + ".jpg").c_str(), image, kQuality, 1) != 1) Fail("DIBtoJPG", names[i]);
+        add(kSaveJpegProgressive, start);
+        DeleteDIB(image);
+    }
+    for (int s = 0; s < kSteps; ++s) best[s] = std::min(best[s], t[s]);
+}
+
+// ---- generated images ---------------------------------------------------------
+
+// A smooth gradient under strong noise (hard to compress) and an odd-width
+// 4:4:4 image (padded BMP rows, full-resolution chroma).
+void MakeSynthetic(const std::string& dir) {
+    struct Spec {
+        const char* name;
+        int width, height, subsampling, quality, noise;
+    };
+    const Spec specs[] = {{"synthetic-noise-2000x1500", 2000, 1500, TJSAMP_420, 90, 48},
+                          {"synthetic-odd-1001x751-444", 1001, 751, TJSAMP_444, 95, 8}};
+    tjhandle encoder = tjInitCompress();
+    uint32_t seed = 12345;
+    for (const Spec& s : specs) {
+        std::vector<uint8_t> bgr(static_cast<size_t>(s.width) * s.height * 3);
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x) {
+                uint8_t* p = &bgr[(static_cast<size_t>(y) * s.width + x) * 3];
+                double base[3] = {255.0 * x / s.width, 255.0 * y / s.height,
+                                  127.5 + 127.5 * std::sin(x * 0.013) * std::cos(y * 0.021)};
+                for (int c = 0; c < 3; ++c) {
+                    seed = seed * 1664525u + 1013904223u;
+                    int v = static_cast<int>(base[c]) + static_cast<int>(seed >> 24) % (s.noise + 1) - s.noise / 2;
+                    p[c] = static_cast<uint8_t>(std::clamp(v, 0, 255));
+                }
+            }
+        unsigned char* jpeg = nullptr;
+        unsigned long size = 0;
+        if (tjCompress2(encoder, bgr.data(), s.width, 0, s.height, TJPF_BGR, &jpeg, &size, s.subsampling, s.quality,
+                        0) != 0)
+            Fail("tjCompress2", tjGetErrorStr2(encoder));
+        std::string path = dir + "/" + s.name + ".jpg";
+        FILE* f = fopen(path.c_str(), "wb");
+        if (!f || fwrite(jpeg, 1, size, f) != size || fclose(f) != 0) Fail("cannot write", path);
+        tjFree(jpeg);
+    }
+    tjDestroy(encoder);
+}
+
+// ---- the run and the table -------------------------------------------------------
+
+int Run(const std::string& work, int reps) {
+    std::vector<std::string> jpgs = ListFiles(work + "/jpg", "jpg"), bmps = ListFiles(work + "/bmp", "bmp");
+    if (jpgs.empty() || jpgs != bmps) Fail("need the same names in jpg/ and bmp/ under", work);
+    Ceiling ceiling(work);
+    const double mp = ceiling.Megapixels();
+    size_t largest = 0;
+    for (size_t i = 0; i < jpgs.size(); ++i)
+        if (double(ceiling.widths[i]) * ceiling.heights[i] > double(ceiling.widths[largest]) * ceiling.heights[largest])
+            largest = i;
+
+    double best[kDirections][kContenders];
+    long startRss = 0, peakRss[kDirections] = {};
+    for (auto& row : best) std::fill(row, row + kContenders, 1e30);
+    // Round 0 warms the page cache and the binaries; rounds interleave the
+    // contenders so that background load falls on all of them alike.
+    for (int rep = 0; rep <= reps; ++rep) {
+        fprintf(stderr, "\r%s %d/%d", rep == 0 ? "warm-up" : "round", rep, reps);
+        for (int d = 0; d < kDirections; ++d)
+            for (int c = 0; c < kContenders; ++c) {
+                std::string out = work + "/out-" + kContenderName[c];
+                EmptyFolder(out);
+                double t;
+                if (c == kOurs) {
+                    OursResult r = RunOurs(d, work, out);
+                    t = r.seconds;
+                    startRss = r.startRssKb;
+                    peakRss[d] = std::max(peakRss[d], r.maxRssKb);
+                } else if (c == kTool) {
+                    t = RunTools(d, work, out);
+                } else if (c == kPillow) {
+                    t = RunPillow(d, work, out);
+                } else {
+                    t = ceiling.Run(d);
+                }
+                if (rep > 0) best[d][c] = std::min(best[d][c], t);
+            }
+    }
+    double steps[kSteps];
+    std::fill(steps, steps + kSteps, 1e30);
+    double freshDecode = 1e30;
+    for (int rep = 0; rep < std::max(reps, 3); ++rep) {
+        TimeSteps(work, work + "/out-steps", steps);
+        freshDecode = std::min(freshDecode, ceiling.RunFreshDecode());
+    }
+    long singleRss[kDirections];
+    for (int d = 0; d < kDirections; ++d) {
+        EmptyFolder(work + "/out-ours");
+        singleRss[d] = RunOurs(d, work, work + "/out-ours", jpgs[largest]).maxRssKb;
+    }
+    const double startup = StartupSeconds();
+    fprintf(stderr, "\r                    \r");
+
+    printf("Tolvane conversion benchmark: %zu images, %.1f megapixels per batch; best of %d batches after a warm-up\n",
+           jpgs.size(), mp, reps);
+    printf("Encodes: quality 75, 4:2:0, baseline tables. Megapixels per second over the whole batch (higher is better).\n\n");
+    const char* label[kContenders] = {"ours: primitive called in process", "", "Pillow: open, load, save (one process)",
+                                      ""};
+    const char* toolLabel[kDirections] = {"djpeg -bmp, one process per file", "cjpeg -baseline, one process per file",
+                                          "cjpeg -baseline -progressive, 1 process/file",
+                                          "djpeg | cjpeg -baseline, 2 processes/file"};
+    const char* ceilingLabel[kDirections] = {"ceiling: tjDecompress2 to BGR, in memory",
+                                             "ceiling: tjCompress2 from BGR, in memory",
+                                             "ceiling: tjCompress2 progressive, in memory",
+                                             "ceiling: tjDecompress2 + tjCompress2, in memory"};
+    printf("%-48s %9s %9s\n", "direction / contender", "MP/s", "batch ms");
+    for (int d = 0; d < kDirections; ++d) {
+        printf("%s\n", kDirectionTitle[d]);
+        for (int c = 0; c < kContenders; ++c) {
+            const char* name = c == kTool ? toolLabel[d] : c == kCeiling ? ceilingLabel[d] : label[c];
+            printf("  %-46s %9.1f %9.0f\n", name, mp / best[d][c], best[d][c] * 1e3);
+        }
+        double peer = std::min(best[d][kTool], best[d][kPillow]);
+        printf("  %-46s %8.2fx   (target >= 1.0x)\n", "ours / fastest peer", peer / best[d][kOurs]);
+        printf("  %-46s %8.2fx   (target >= 0.8x)\n\n", "ours / ceiling", best[d][kCeiling] / best[d][kOurs]);
+    }
+
+    const double decoded = double(ceiling.widths[largest]) * ceiling.heights[largest] * 3 / 1048576.0;
+    printf("Memory (peak RSS of a fresh process running ours; largest image %dx%d = %.1f MiB decoded):\n",
+           ceiling.widths[largest], ceiling.heights[largest], decoded);
+    printf("  %-46s %9.1f MiB\n", "process before any conversion", startRss / 1024.0);
+    for (int d = 0; d < kDirections; ++d)
+        printf("  %-36s all %2zu files %6.1f MiB, largest alone %6.1f MiB = %.2f decoded images\n",
+               kDirectionTitle[d], jpgs.size(), peakRss[d] / 1024.0, singleRss[d] / 1024.0,
+               peakRss[d] / 1024.0 / decoded);
+
+    printf("\nWhere our time goes (codec steps one by one over the batch, best of %d):\n", std::max(reps, 3));
+    for (int s = 0; s < kSteps; ++s) printf("  %-52s %7.0f ms\n", kStepName[s], steps[s] * 1e3);
+    printf("  %-52s %7.0f ms\n", "ceiling decode (buffers reused)", best[kJpgToBmp][kCeiling] * 1e3);
+    printf("  %-52s %7.0f ms\n", "ceiling decode into a fresh malloc per file", freshDecode * 1e3);
+    printf("\nProcess start-up (djpeg -version): %.1f ms per process, %.0f ms per batch of %zu files;\n"
+           "the djpeg/cjpeg figures include it, as a user running them per file pays it.\n",
+           startup * 1e3, startup * 1e3 * jpgs.size(), jpgs.size());
+    return 0;
+}
+
+int DirectionFrom(const char* arg) {
+    for (int d = 0; d < kDirections; ++d)
+        if (strcmp(arg, kDirectionArg[d]) == 0) return d;
+    Fail("unknown direction", arg);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && strcmp(argv[1], "make-synthetic") == 0) {
+        MakeSynthetic(argv[2]);
+        return 0;
+    }
+    if ((argc == 3 || argc == 4) && strcmp(argv[1], "run") == 0) return Run(argv[2], argc == 4 ? atoi(argv[3]) : 5);
+    if ((argc == 5 || argc == 6) && strcmp(argv[1], "ours") == 0)
+        return OursChild(DirectionFrom(argv[2]), argv[3], argv[4], argc == 6 ? argv[5] : "");
+    fprintf(stderr,
+            "usage: tolvane_bench make-synthetic DIR\n"
+            "       tolvane_bench run WORKDIR [REPS]\n"
+            "       tolvane_bench ours DIRECTION WORKDIR OUTDIR [ONLY]\n");
+    return 2;
+}
