@@ -8,8 +8,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 reps=${1:-5}
 
-cmake --preset bench >/dev/null
-cmake --build --preset bench -j2 >/dev/null
+cmake --preset bench >/dev/null || cmake --preset bench
+cmake --build --preset bench -j2
 bench=build/bench/bench/tolvane_bench
 
 # Inputs and every contender's outputs share one temp folder on one disk.

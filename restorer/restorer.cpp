@@ -16,6 +16,7 @@ static const int kCapacity = 100;
 
 static char FolderPrefix[kPathSize];
 static size_t PrefixLength;
+static bool PrefixFits;
 static char JpegPath[kPathSize];
 static char BmpPath[kPathSize];
 static PairEntry Pairs[kCapacity];
@@ -72,7 +73,7 @@ static void RestoreAll(HDC dc) {
     ShowLine(dc, 10, 10, "       変換完了         ");
 
     JpegPath[PrefixLength] = '\0';
-    if (AppendString(JpegPath, kPairListFileName)) DeleteFileA(JpegPath);
+    if (PrefixFits && AppendString(JpegPath, kPairListFileName)) DeleteFileA(JpegPath);
     for (int i = 0; i < PairCount; ++i)
         if (restored[i] && BuildEntryPaths(Pairs[i])) DeleteFileA(JpegPath);
 }
@@ -80,7 +81,7 @@ static void RestoreAll(HDC dc) {
 static void ReadPairList() {
     JpegPath[PrefixLength] = '\0';
     FILE* list = nullptr;
-    if (AppendString(JpegPath, kPairListFileName)) list = fopen(JpegPath, "r");
+    if (PrefixFits && AppendString(JpegPath, kPairListFileName)) list = fopen(JpegPath, "r");
     if (!list) {
         MessageBoxA(nullptr, "ﾌｧｲﾙが開けません", "ﾌｧｲﾙｴﾗｰ", MB_OK | MB_ICONWARNING);
         PairCount = 0;
@@ -134,8 +135,9 @@ static int RunMessageLoop() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showState) {
     // The command line is the folder prefix, verbatim. One that does not
-    // fit the path buffers leaves nothing to work on.
-    if (!CopyString(FolderPrefix, commandLine ? commandLine : "")) FolderPrefix[0] = '\0';
+    // fit the path buffers names no list that could be read: the warning is
+    // shown and nothing is touched (not even in the current folder).
+    PrefixFits = CopyString(FolderPrefix, commandLine ? commandLine : "");
     PrefixLength = strlen(FolderPrefix);
     memcpy(JpegPath, FolderPrefix, PrefixLength + 1);
     memcpy(BmpPath, FolderPrefix, PrefixLength + 1);

@@ -11,8 +11,10 @@ namespace {
 const int kMessageTextId = 0xFFFF;
 const int kMessageIconId = 0x440;
 const int kFileNameBoxId = 0x47c;
+const int kFileTypeBoxId = 0x470;
 const int kBrowserTitleId = 0x3742;
 const UINT_PTR kAnswerTimer = 0x7A11;
+const UINT_PTR kUnactivatedTimer = 0x7A12;  // a dialog that is never activated is answered anyway
 
 thread_local DialogAnswerer* Current = nullptr;
 
@@ -73,7 +75,10 @@ LRESULT CALLBACK DialogAnswerer::OnCbt(int code, WPARAM wParam, LPARAM lParam) {
         // templates; they are the test's business, not the answerer's.
         bool platformDialog = strcmp(className, "#32770") == 0 && !(create->style & WS_CHILD) &&
                               create->hInstance != GetModuleHandleA(nullptr);
-        if (platformDialog) self->pending_.push_back(window);
+        if (platformDialog) {
+            self->pending_.push_back(window);
+            SetTimer(window, kUnactivatedTimer, 2000, OnTimer);
+        }
     } else if (self && code == HCBT_ACTIVATE) {
         // Only the first activation: focus coming back later is no new dialog.
         auto noted = std::find(self->pending_.begin(), self->pending_.end(), window);
@@ -85,9 +90,13 @@ LRESULT CALLBACK DialogAnswerer::OnCbt(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void CALLBACK DialogAnswerer::OnTimer(HWND dialog, UINT, UINT_PTR id, DWORD) {
-    KillTimer(dialog, id);
-    if (Current) Current->AnswerDialog(dialog);
+void CALLBACK DialogAnswerer::OnTimer(HWND dialog, UINT, UINT_PTR, DWORD) {
+    KillTimer(dialog, kAnswerTimer);
+    KillTimer(dialog, kUnactivatedTimer);
+    DialogAnswerer* self = Current;
+    if (!self) return;
+    self->pending_.erase(std::remove(self->pending_.begin(), self->pending_.end(), dialog), self->pending_.end());
+    self->AnswerDialog(dialog);
 }
 
 void DialogAnswerer::AnswerDialog(HWND dialog) {
@@ -100,7 +109,10 @@ void DialogAnswerer::AnswerDialog(HWND dialog) {
         seen.text = TextOf(GetDlgItem(dialog, kMessageTextId));
         seen.icon = reinterpret_cast<HICON>(SendDlgItemMessageA(dialog, kMessageIconId, STM_GETICON, 0, 0));
         break;
-    case Kind::FileDialog: seen.text = TextOf(GetDlgItem(dialog, kFileNameBoxId)); break;
+    case Kind::FileDialog:
+        seen.text = TextOf(GetDlgItem(dialog, kFileNameBoxId));
+        seen.fileType = TextOf(GetDlgItem(dialog, kFileTypeBoxId));
+        break;
     case Kind::FolderBrowser: seen.text = TextOf(GetDlgItem(dialog, kBrowserTitleId)); break;
     }
     seen_.push_back(seen);

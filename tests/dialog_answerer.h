@@ -2,8 +2,8 @@
 // folder browser) from inside a test, while the code under test waits in
 // them. A CBT hook on the test's thread notes every top-level dialog that
 // is not built from the program's own templates; when one is first
-// activated, a short timer fires inside its modal loop and performs the
-// next scripted answer. A dialog with no answer left is recorded,
+// activated (or after 2 s if it never is), a timer fires inside its modal
+// loop and performs the next scripted answer. A dialog with no answer left is recorded,
 // cancelled and fails the test, so nothing hangs.
 #pragma once
 #include <windows.h>
@@ -21,6 +21,7 @@ public:
         Kind kind;
         std::string caption;
         std::string text;       // message text, initial file name, or browser title
+        std::string fileType;   // file dialogs: the filter shown when it opened
         HICON icon = nullptr;   // message boxes only
         HWND owner = nullptr;
     };
