@@ -113,7 +113,6 @@ static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     case WM_COMMAND:
     case WM_INITMENUPOPUP:
     case WM_QUERYNEWPALETTE:
-    case WM_PALETTECHANGED:
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

@@ -198,7 +198,7 @@ TEST(BmpRead, AllGreyPaletteGivesGreyImage) {
     b.palette.resize(16);
     b.pixels = Pattern(5, 3, 16);
     EXPECT_EQ(MaxDifference(Decode(Encode(b)), Expected(b, 1)), 0);
-    b.palette[15] = 0x000001;  // one entry with colour, even unused, keeps colour
+    b.palette[15] = 0x010000;  // one entry with a touch of red, even unused, keeps colour
     b.pixels.assign(15, 0);
     EXPECT_EQ(MaxDifference(Decode(Encode(b)), Expected(b, 3)), 0);
 }
