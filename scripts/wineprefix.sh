@@ -47,6 +47,12 @@ REG
   "$TOLVANE_WINE" regedit /S "$(winepath_of "$reg")" >/dev/null 2>&1
   "$TOLVANE_WINESERVER" -w
   rm -f "$reg"
+  # Wine links the user's shell folders to $HOME; keep the prefix to itself
+  # so dialogs that browse them do not depend on what the home folder holds.
+  local link
+  for link in "$prefix"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+  done
   local fonts="$prefix/drive_c/windows/Fonts"
   mkdir -p "$fonts"
   for f in /usr/share/wine/fonts/marlett.ttf; do [ -f "$f" ] && cp "$f" "$fonts/"; done

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <commctrl.h>
 #include <shlobj.h>
 
 namespace {
@@ -37,6 +38,42 @@ const char* NameOf(DialogAnswerer::Kind kind) {
     case DialogAnswerer::Kind::FolderBrowser: return "folder browser";
     }
     return "?";
+}
+
+std::string TreeItemText(HWND tree, HTREEITEM item) {
+    char text[MAX_PATH] = {};
+    TVITEMA data = {};
+    data.mask = TVIF_TEXT;
+    data.hItem = item;
+    data.pszText = text;
+    data.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
+    return text;
+}
+
+// Selects a folder on drive C: in the browser's tree. Under Wine the first
+// folder browser of a session ignores BFFM_SETSELECTION below the drive;
+// then the tree is walked by hand from the drive's item, where the browser
+// starts, one path component at a time.
+void SelectFolder(HWND browser, const std::string& path) {
+    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+    HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    std::string leaf = path.substr(path.find_last_of('\\') + 1);
+    if (leaf.empty() || lstrcmpiA(TreeItemText(tree, item).c_str(), leaf.c_str()) == 0) return;
+    if (path.size() < 3 || lstrcmpiA(path.substr(0, 3).c_str(), "C:\\") != 0) return;
+    std::string rest = path.substr(3);
+    while (item && !rest.empty()) {
+        size_t end = rest.find('\\');
+        std::string part = rest.substr(0, end);
+        rest = end == std::string::npos ? "" : rest.substr(end + 1);
+        SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+        HTREEITEM child = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+        while (child && lstrcmpiA(TreeItemText(tree, child).c_str(), part.c_str()) != 0)
+            child = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
+        item = child;
+    }
+    if (item) SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
 }
 
 void Press(HWND dialog, int id) {
@@ -130,7 +167,6 @@ void DialogAnswerer::AnswerDialog(HWND dialog) {
         return;
     }
     if (seen.kind == Kind::FileDialog) SetDlgItemTextA(dialog, kFileNameBoxId, answer.path.c_str());
-    if (seen.kind == Kind::FolderBrowser && !answer.path.empty())
-        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(answer.path.c_str()));
+    if (seen.kind == Kind::FolderBrowser && !answer.path.empty()) SelectFolder(dialog, answer.path);
     Press(dialog, IDOK);
 }

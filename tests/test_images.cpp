@@ -156,19 +156,10 @@ std::vector<uint8_t> EncodePlainBmp(const Pixels& p) {
     Put16(v, 26, 1);
     Put16(v, 28, static_cast<uint32_t>(p.channels * 8));
     for (size_t i = 0; i < palette / 4; ++i) v[54 + 4 * i] = v[55 + 4 * i] = v[56 + 4 * i] = uint8_t(i);
-    for (int y = 0; y < p.height; ++y) {
-        uint8_t* row = &v[offset + stride * (p.height - 1 - y)];
-        for (int x = 0; x < p.width; ++x) {
-            const uint8_t* px = p.At(x, y);
-            if (p.channels == 1) {
-                row[x] = px[0];
-            } else {
-                row[3 * x] = px[2];
-                row[3 * x + 1] = px[1];
-                row[3 * x + 2] = px[0];
-            }
-        }
-    }
+    // The codec's images are laid out as BMP pixel data already.
+    Image* image = ImageOf(p);
+    memcpy(&v[offset], image->bits, stride * p.height);
+    FreeImage(image);
     return v;
 }
 

@@ -15,12 +15,9 @@ target_link_libraries(workbench_tests PRIVATE tolvane_workbench tolvane_resource
 add_dependencies(workbench_tests tolvane)
 target_compile_definitions(workbench_tests PRIVATE "TOLVANE_PATH=\"$<TARGET_FILE:tolvane>\"")
 # Tests that read the window back from the screen run one at a time, so no
-# other test's window covers theirs; so do the folder browsers, which on a
-# fresh Wine prefix lose their selection when two open at once.
-gtest_discover_tests(workbench_tests TEST_FILTER "-OnScreen.*:ChooserTest.Folder*" DISCOVERY_MODE PRE_TEST
-  DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
-gtest_discover_tests(workbench_tests TEST_FILTER "ChooserTest.Folder*" DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-  PROPERTIES TIMEOUT 120 RESOURCE_LOCK folder_browser)
+# other test's window covers theirs.
+gtest_discover_tests(workbench_tests TEST_FILTER "-OnScreen.*" DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  PROPERTIES TIMEOUT 120)
 gtest_discover_tests(workbench_tests TEST_FILTER "OnScreen.*" DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES TIMEOUT 120 RESOURCE_LOCK workbench_screen)
 
