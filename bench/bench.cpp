@@ -406,15 +406,15 @@ void TimeSteps(const std::string& work, const std::string& out, double best[kSte
 // A smooth gradient under strong noise (hard to compress) and an odd-width
 // 4:4:4 image (padded BMP rows, full-resolution chroma).
 void MakeSynthetic(const std::string& dir) {
-    struct Spec {
+    struct Picture {
         const char* name;
         int width, height, subsampling, quality, noise;
     };
-    const Spec specs[] = {{"synthetic-noise-2000x1500", 2000, 1500, TJSAMP_420, 90, 48},
+    const Picture pictures[] = {{"synthetic-noise-2000x1500", 2000, 1500, TJSAMP_420, 90, 48},
                           {"synthetic-odd-1001x751-444", 1001, 751, TJSAMP_444, 95, 8}};
     tjhandle encoder = tjInitCompress();
     uint32_t seed = 12345;
-    for (const Spec& s : specs) {
+    for (const Picture& s : pictures) {
         std::vector<uint8_t> bgr(static_cast<size_t>(s.width) * s.height * 3);
         for (int y = 0; y < s.height; ++y)
             for (int x = 0; x < s.width; ++x) {
