@@ -176,7 +176,9 @@ TEST_F(DialogTest, EachTemplateOpensModelessWithItsCaptionControlsAndLook) {
             ASSERT_NE(nullptr, control);
             EXPECT_EQ(want.id, GetDlgCtrlID(control));
             EXPECT_EQ(want.className, ClassOf(control));
-            if (want.text) EXPECT_EQ(want.text, TextOf(control));
+            if (want.text) {
+                EXPECT_EQ(want.text, TextOf(control));
+            }
             ExpectSameRect(Pixels(dialog, want.units), ClientRectOf(control, dialog), "position");
             ExpectControlStyle(control, want.id, want.className);
             if (expected.id == IDD_VERSION && want.id == kLabel) {
