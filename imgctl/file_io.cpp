@@ -124,7 +124,6 @@ bool BeginSave(SaveFile* file, const char* target) {
     for (int attempt = 0; attempt < 100 && file->handle == -1; ++attempt) {
         char name[40];
         snprintf(name, sizeof name, "~tv%lx_%x.tmp", ProcessNumber() & 0xFFFFF, ++serial & 0xFFFF);
-        if (folderLength >= sizeof file->temporary) return false;
         memcpy(file->temporary, target, folderLength);
         file->temporary[folderLength] = '\0';
         if (!AppendString(file->temporary, name)) return false;
