@@ -119,6 +119,23 @@ static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     }
 }
 
+// The text after the program name, found as Windows' own start-up code finds
+// it. MinGW's start-up code compares signed bytes, so for an unquoted program
+// path in a Japanese folder it stops at the first Shift-JIS byte and hands
+// the rest of the path over as the command line.
+static const char* CommandLineTail() {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(GetCommandLineA());
+    if (*p == '"') {
+        for (++p; *p && *p != '"'; ++p)
+            if (IsShiftJisLeadByte(*p) && p[1]) ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (*p > ' ') ++p;
+    }
+    while (*p && *p <= ' ') ++p;
+    return reinterpret_cast<const char*>(p);
+}
+
 static int RunMessageLoop() {
     MSG message;
     for (;;) {
@@ -132,11 +149,11 @@ static int RunMessageLoop() {
     }
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showState) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     // The command line is the folder prefix, verbatim. One that does not
     // fit the path buffers names no list that could be read: the warning is
     // shown and nothing is touched (not even in the current folder).
-    PrefixFits = CopyString(FolderPrefix, commandLine ? commandLine : "");
+    PrefixFits = CopyString(FolderPrefix, CommandLineTail());
     PrefixLength = strlen(FolderPrefix);
     memcpy(JpegPath, FolderPrefix, PrefixLength + 1);
     memcpy(BmpPath, FolderPrefix, PrefixLength + 1);

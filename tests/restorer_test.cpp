@@ -125,6 +125,23 @@ TEST_F(RestorerTest, RestoresShiftJisNames) {
     EXPECT_FALSE(FileExists(At(jpeg)));
 }
 
+TEST_F(RestorerTest, ProgramInAJapaneseFolderFindsItsCommandLine) {
+    // Installers may start it unquoted from a folder such as 表示\.
+    const std::string japanese = At("\x95\x5C\x8E\xA6");
+    ASSERT_TRUE(CreateDirectoryA(japanese.c_str(), nullptr));
+    const std::string program = japanese + "\\tolvinst.exe";
+    ASSERT_TRUE(CopyFileA(Restorer().c_str(), program.c_str(), FALSE));
+    for (const std::string& line : {program + " " + Prefix(), "\"" + program + "\" " + Prefix()}) {
+        Pixels pixels = MakeJpeg("j.jpg", 16, 16);
+        WriteList(At("tvfile.txt"), {{"j.jpg", "j.bmp"}});
+        RunResult run = RunCommandLine(program, line, folder.Path(), SW_SHOWNORMAL, 20000);
+        ASSERT_TRUE(run.finished) << line;
+        EXPECT_EQ(0u, run.exitCode);
+        EXPECT_EQ(0, MaxDifference(pixels, LoadBmpPixels(At("j.bmp")))) << line;
+        EXPECT_FALSE(FileExists(At("j.jpg"))) << line;
+    }
+}
+
 TEST_F(RestorerTest, MissingListShowsTheWarningAndExitsZero) {
     MakeJpeg("a.jpg", 8, 8);
     WarningAnswerer answerer;

@@ -12,9 +12,14 @@ std::string WindowsPath(const std::string& path) {
 
 RunResult RunProgram(const std::string& exe, const std::string& tail, const std::string& folder, int showState,
                      DWORD timeoutMs, const std::function<void(DWORD)>& whileRunning) {
+    std::string line = "\"" + WindowsPath(exe) + "\"" + (tail.empty() ? "" : " " + tail);
+    return RunCommandLine(exe, line, folder, showState, timeoutMs, whileRunning);
+}
+
+RunResult RunCommandLine(const std::string& exe, const std::string& line, const std::string& folder, int showState,
+                         DWORD timeoutMs, const std::function<void(DWORD)>& whileRunning) {
     RunResult result;
     std::string program = WindowsPath(exe);
-    std::string line = "\"" + program + "\"" + (tail.empty() ? "" : " " + tail);
     std::vector<char> commandLine(line.begin(), line.end());
     commandLine.push_back('\0');
     STARTUPINFOA startup = {};

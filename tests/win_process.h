@@ -21,5 +21,10 @@ RunResult RunProgram(const std::string& exe, const std::string& tail, const std:
                      int showState = SW_SHOWNORMAL, DWORD timeoutMs = 60000,
                      const std::function<void(DWORD processId)>& whileRunning = nullptr);
 
+// The same with the whole command line given, program name included.
+RunResult RunCommandLine(const std::string& exe, const std::string& commandLine, const std::string& folder,
+                         int showState = SW_SHOWNORMAL, DWORD timeoutMs = 60000,
+                         const std::function<void(DWORD processId)>& whileRunning = nullptr);
+
 // A top-level dialog box (message box) of the given process and caption, or null.
 HWND FindProcessDialog(DWORD processId, const char* caption);
