@@ -73,7 +73,6 @@ bool DecodeRows(Decoder* d) {
         if (!d->cmykRow) return false;
     }
     jpeg_start_decompress(info);
-    if (info->output_width != info->image_width || info->output_height != info->image_height) return false;
     const Image& image = *d->image;
     while (info->output_scanline < info->output_height) {
         int y = static_cast<int>(info->output_scanline);

@@ -39,6 +39,13 @@ static bool BuildEntryPaths(const PairEntry& entry) {
     return jpegFits && bmpFits && !SamePathIgnoringCase(JpegPath, BmpPath);
 }
 
+// Prefix + "tvfile.txt" in the JPEG path buffer; false when it cannot be
+// built (a prefix too long for the buffers names no usable folder).
+static bool BuildListPath() {
+    JpegPath[PrefixLength] = '\0';
+    return PrefixFits && AppendString(JpegPath, kPairListFileName);
+}
+
 // The JPEG path followed by blanks up to 30 bytes after the prefix, so the
 // blanks cover what is left of a longer earlier line.
 static void DrawJpegPath(HDC dc) {
@@ -72,16 +79,13 @@ static void RestoreAll(HDC dc) {
     }
     ShowLine(dc, 10, 10, "       変換完了         ");
 
-    JpegPath[PrefixLength] = '\0';
-    if (PrefixFits && AppendString(JpegPath, kPairListFileName)) DeleteFileA(JpegPath);
+    if (BuildListPath()) DeleteFileA(JpegPath);
     for (int i = 0; i < PairCount; ++i)
         if (restored[i] && BuildEntryPaths(Pairs[i])) DeleteFileA(JpegPath);
 }
 
 static void ReadPairList() {
-    JpegPath[PrefixLength] = '\0';
-    FILE* list = nullptr;
-    if (PrefixFits && AppendString(JpegPath, kPairListFileName)) list = fopen(JpegPath, "r");
+    FILE* list = BuildListPath() ? fopen(JpegPath, "r") : nullptr;
     if (!list) {
         MessageBoxA(nullptr, "ﾌｧｲﾙが開けません", "ﾌｧｲﾙｴﾗｰ", MB_OK | MB_ICONWARNING);
         PairCount = 0;
