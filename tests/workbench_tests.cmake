@@ -9,6 +9,8 @@ add_executable(workbench_tests
   workbench_frame_test.cpp
   workbench_dialog_test.cpp
   workbench_choosers_test.cpp
+  workbench_list_commands_test.cpp
+  workbench_conversion_test.cpp
   workbench_process_test.cpp
   win_process.cpp)
 target_link_libraries(workbench_tests PRIVATE tolvane_workbench tolvane_resources testsupport gtest_main)

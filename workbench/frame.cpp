@@ -1,8 +1,12 @@
 // Main window, menu command dispatch and message loop of the workbench.
 #include "frame.h"
 
+#include "conversions.h"
+#include "list_editing.h"
+#include "list_files.h"
 #include "list_view.h"
 #include "resource.h"
+#include "settings.h"
 
 static HINSTANCE Instance;
 static HWND Window;
@@ -36,12 +40,27 @@ bool InitMainWindow(HINSTANCE instance) {
 
 void OnCommand(int commandId) {
     switch (commandId) {
+    case IDM_OPEN_LIST: OpenListCommand(); break;
+    case IDM_SAVE_LIST: SaveListCommand(); break;
     case IDM_EXIT:
         // No question about an unsaved list: it is simply lost.
         DestroyWindow(Window);
         break;
-    default:
-        break;
+    case IDM_ADD_ENTRY: AddEntryCommand(); break;
+    case IDM_DELETE_ENTRY: DeleteEntryCommand(); break;
+    case IDM_EDIT_ENTRY: EditEntryCommand(); break;
+    case IDM_ADD_FOLDER: AddFolderCommand(); break;
+    case IDM_JPG_TO_BMP: SingleConvertCommand(ConversionKind::JpgToBmp); break;
+    case IDM_BMP_TO_JPG: SingleConvertCommand(ConversionKind::BmpToJpg); break;
+    case IDM_JPG_TO_JPG: SingleConvertCommand(ConversionKind::JpgToJpg); break;
+    case IDM_FOLDER_JPG_TO_BMP: FolderConvertCommand(ConversionKind::JpgToBmp); break;
+    case IDM_FOLDER_BMP_TO_JPG: FolderConvertCommand(ConversionKind::BmpToJpg); break;
+    case IDM_FOLDER_JPG_TO_JPG: FolderConvertCommand(ConversionKind::JpgToJpg); break;
+    case IDM_JPEG_SETTINGS: JpegSettingsCommand(); break;
+    case IDM_OUTPUT_FOLDER: FolderNameCommand(); break;
+    case IDM_HELP: HelpCommand(); break;
+    case IDM_VERSION: VersionCommand(); break;
+    default: break;
     }
 }
 

@@ -1,0 +1,1 @@
+// The conversions, settings, version dialog and help through the real menu ids.
