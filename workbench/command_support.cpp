@@ -8,16 +8,20 @@
 #include "frame.h"
 
 bool ChooseFile(HWND owner, const char* title, const char* filter, char (&name)[kPathSize]) {
+    // The dialog writes into its buffer even when it fails (a typed path too
+    // long for it leaves the size it needed there), so it gets a copy.
+    char chosen[kPathSize];
+    if (!CopyString(chosen, name)) return false;
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filter;
     dialog.nFilterIndex = 1;
-    dialog.lpstrFile = name;
+    dialog.lpstrFile = chosen;
     dialog.nMaxFile = kPathSize;
     dialog.lpstrTitle = title;
     dialog.Flags = OFN_HIDEREADONLY;
-    return GetSaveFileNameA(&dialog) != FALSE;
+    return GetSaveFileNameA(&dialog) && CopyString(name, chosen);
 }
 
 static int CALLBACK OnBrowserEvent(HWND browser, UINT event, LPARAM, LPARAM) {

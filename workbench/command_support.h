@@ -8,8 +8,8 @@
 // The save-style file dialog, used for reading as well as writing. `filter`
 // holds two display-name and pattern pairs, NUL-separated, ending in a
 // double NUL; `name` holds the initial name and receives the choice.
-// False when the user cancels: the command then ends, because `name` still
-// holds only what it held before.
+// False when the user cancels or the choice does not fit `name`: the
+// command then ends, and `name` holds exactly what it held before.
 bool ChooseFile(HWND owner, const char* title, const char* filter, char (&name)[kPathSize]);
 
 // The folder browser, starting at "c:\". False when cancelled, when the

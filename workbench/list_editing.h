@@ -2,7 +2,19 @@
 // selected entry, and add every JPEG of a folder.
 #pragma once
 
+#include "bounded_string.h"
+
 void AddEntryCommand();     // 31
 void DeleteEntryCommand();  // 32
 void EditEntryCommand();    // 33
 void AddFolderCommand();    // 34
+
+// Stores the pending names of the last Add at the selection (or at the end
+// when there is none). Called by the BMP name dialog's OK.
+void CommitPending();
+
+// The BMP name made from a JPEG name: its last three bytes replaced by
+// "bmp" (photo.jpg gives photo.bmp). A name shorter than three bytes is
+// replaced whole, and a double-byte character is never split: its lead
+// byte goes with the bytes replaced.
+void DeriveBmpName(const char* jpgName, char (&bmpName)[kNameSize]);
