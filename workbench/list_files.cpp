@@ -49,6 +49,10 @@ bool WriteListTo(const char* path) {
 // Writes a temporary file beside the target and puts it in the target's
 // place only once it was written and closed whole.
 bool ReplaceWithList(const char* path) {
+    // Not every file system refuses to replace these by itself.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
     char folder[kPathSize];
     if (!CopyString(folder, path)) return false;
     const char* name = FileNamePart(path);
