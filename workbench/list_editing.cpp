@@ -18,7 +18,7 @@ namespace {
 PairEntry PendingNames = {};
 
 // Insert and delete act only below this selection; add-all appends only
-// below this count. Kept as the program has always had them.
+// below this count. Odd bounds, but lists have long been made with them.
 const int kEditableBelow = 198;
 const int kAddAllBelow = 199;
 
