@@ -6,7 +6,9 @@
 ;   makensis -DPICTURES=path/to/pictures -DTOLVINST=path/to/tolvinst.exe installer.nsi
 ; PICTURES is the folder the workbench saved the JPEG files and tvfile.txt
 ; into; it should hold only the JPEG files named in the list. Optional:
-; -DOUTFILE=name.exe (the installer's file name).
+; -DOUTFILE=name.exe (the installer's file name) and -DBMP_KB=n (the size of
+; the restored BMP files in KB, added to the disk space the installer asks
+; for, which otherwise counts only the JPEG files).
 ;
 ; What the installer does: copies tolvinst.exe, the JPEG files and tvfile.txt
 ; into the install folder, runs tolvinst there and waits for it (it converts
@@ -61,6 +63,9 @@ InstallDir "$PROGRAMFILES64\${PRODUCT}"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; Stay on the details, where tolvinst's result and any picture that was not
+; restored are listed.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -107,6 +112,9 @@ LangString SomeNotRestored ${LANG_JAPANESE} "$R4 個の画像を復元できま�
 !insertmacro PAIR_LIST_READER "un."
 
 Section "Install"
+  !ifdef BMP_KB
+    AddSize ${BMP_KB}
+  !endif
   SetOutPath "$INSTDIR"
   File "${TOLVINST}"
   File "${PICTURES}\*.jpg"
