@@ -3,7 +3,8 @@
 ; tolvinst.exe. Copy it and change the names marked "your product".
 ;
 ; Build it on Linux (Debian: apt-get install nsis) or Windows with NSIS 3:
-;   makensis -DPICTURES=path/to/pictures -DTOLVINST=path/to/tolvinst.exe installer.nsi
+;   makensis -NOCD -DPICTURES=path/to/pictures -DTOLVINST=path/to/tolvinst.exe installer.nsi
+; (-NOCD: relative paths are taken from the current folder, not the script's).
 ; PICTURES is the folder the workbench saved the JPEG files and tvfile.txt
 ; into; it should hold only the JPEG files named in the list. Optional:
 ; -DOUTFILE=name.exe (the installer's file name) and -DBMP_KB=n (the size of
