@@ -53,11 +53,17 @@ install_and_remove() {
   done
   check "damaged JPEG kept unchanged" 'cmp -s "$pics/壊れた.jpg" "$folder/壊れた.jpg"'
 
+  # The uninstaller deletes the names of its record only inside the folder.
+  local outside; outside="$(dirname "$folder")/tolvane-outside.txt"
+  echo keep >"$outside"
+  printf '..\\tolvane-outside.txt\r\n' >>"$folder/tvfile-uninstall.txt"
   # The uninstaller runs from a copy of itself and returns at once.
   wine "$folder/uninstall.exe" /S >/dev/null || true
   for _ in $(seq 100); do [ -e "$folder" ] || break; sleep 0.2; done
   check "uninstall removed $folder" '[ ! -e "$folder" ]'
   check "uninstall removed the uninstall key" '! wine reg query "$key" >/dev/null 2>&1'
+  check "uninstall left a file outside the folder alone" '[ -f "$outside" ]'
+  rm -f "$outside"
 }
 
 install_and_remove "$WINEPREFIX/drive_c/Program Files/Tolvane Example"
