@@ -1,0 +1,216 @@
+﻿; An installer that ships a product's pictures as small JPEG files and turns
+; them back into the BMP files the product reads, on the user's machine, with
+; tolvinst.exe. Copy it and change the names marked "your product".
+;
+; Build it on Linux (Debian: apt-get install nsis) or Windows with NSIS 3:
+;   makensis -NOCD -DPICTURES=path/to/pictures -DTOLVINST=path/to/tolvinst.exe installer.nsi
+; (-NOCD: relative paths are taken from the current folder, not the script's).
+; PICTURES is the folder the workbench saved the JPEG files and tvfile.txt
+; into; it should hold only the JPEG files named in the list. Optional:
+; -DOUTFILE=name.exe (the installer's file name) and -DBMP_KB=n (the size of
+; the restored BMP files in KB, added to the disk space the installer asks
+; for, which otherwise counts only the JPEG files).
+;
+; What the installer does: copies tolvinst.exe, the JPEG files and tvfile.txt
+; into the install folder, runs tolvinst there and waits for it (it converts
+; every listed JPEG into its BMP and deletes the list and the JPEG files it
+; restored), then checks that every BMP is there. The uninstaller removes the
+; BMP files (and any JPEG file that could not be restored), tolvinst.exe,
+; itself and the folder.
+;
+; Exit codes, also in a silent install (/S, or /S /D=C:\Folder with /D= last
+; and unquoted): 0 when tolvinst ran and returned 0, 2 when it could not be
+; started or returned anything else. Pictures that could not be restored (a
+; damaged JPEG) are reported in the details and in a warning box,
+; and their JPEG files stay in the folder.
+;
+; Japanese picture names: tvfile.txt must hold the names in Shift-JIS (code
+; page 932), as the workbench writes them, because tolvinst reads them as
+; bytes of the system's code page; the JPEG files themselves keep their
+; names. This script is UTF-8 with a byte order mark and says "Unicode true",
+; so Japanese text in it (messages, a folder name) survives.
+
+Unicode true
+; 64-bit installer: it also runs under a 64-bit-only Wine.
+Target amd64-unicode
+; Solid LZMA packs the whole payload as one stream: the smallest installer.
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!ifndef PICTURES
+  !define PICTURES "pictures"
+!endif
+!ifndef TOLVINST
+  !define TOLVINST "tolvinst.exe"
+!endif
+!ifndef OUTFILE
+  !define OUTFILE "TolvaneExample-installer.exe"
+!endif
+
+; Your product.
+!define PRODUCT "Tolvane Example"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TolvaneExample"
+; tolvinst deletes tvfile.txt; the uninstaller names the pictures from this
+; copy of it.
+!define RECORD "tvfile-uninstall.txt"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+; Stay on the details, where tolvinst's result and any picture that was not
+; restored are listed.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+; The first language is the default; a Japanese system gets Japanese.
+!insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "Japanese"
+
+LangString RestorerFailed ${LANG_ENGLISH} "The pictures could not be restored (tolvinst: $0)."
+LangString RestorerFailed ${LANG_JAPANESE} "画像を復元できませんでした (tolvinst: $0)。"
+LangString NotRestored ${LANG_ENGLISH} "Not restored: $R1"
+LangString NotRestored ${LANG_JAPANESE} "復元されなかった画像: $R1"
+LangString SomeNotRestored ${LANG_ENGLISH} "$R4 picture(s) could not be restored. Their JPEG files are kept in the folder."
+LangString SomeNotRestored ${LANG_JAPANESE} "$R4 個の画像を復元できませんでした。JPEG ファイルはフォルダーに残してあります。"
+
+; Reading the list, for the installer and the uninstaller alike. The list is
+; a count and then the JPEG and BMP name of each picture, one name a line.
+; FileRead turns the Shift-JIS bytes into text through the system's code
+; page, the same one tolvinst reads them with.
+!macro PAIR_LIST_READER UN
+  ; The next name of the list open in $R0, in $R1; "" at the end.
+  Function ${UN}NextName
+    next:
+      ClearErrors
+      FileRead $R0 $R1
+      ${If} ${Errors}
+        StrCpy $R1 ""
+        Return
+      ${EndIf}
+    trim:
+      StrCpy $R9 $R1 1 -1
+      ${If} $R9 == "$\r"
+      ${OrIf} $R9 == "$\n"
+      ${OrIf} $R9 == " "
+      ${OrIf} $R9 == "$\t"
+        StrCpy $R1 $R1 -1
+        Goto trim
+      ${EndIf}
+      ; tolvinst skips blank lines too.
+      StrCmp $R1 "" next
+  FunctionEnd
+!macroend
+!insertmacro PAIR_LIST_READER ""
+!insertmacro PAIR_LIST_READER "un."
+
+Section "Install"
+  !ifdef BMP_KB
+    AddSize ${BMP_KB}
+  !endif
+  SetOutPath "$INSTDIR"
+  File "${TOLVINST}"
+  File "${PICTURES}\*.jpg"
+  File "${PICTURES}\tvfile.txt"
+  File "/oname=${RECORD}" "${PICTURES}\tvfile.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+
+  ; The whole command line of tolvinst is the folder, unquoted, ending with
+  ; the separator; blanks in it are fine. Quotes around the program's path
+  ; are needed when the folder has blanks.
+  ClearErrors
+  ExecWait '"$INSTDIR\tolvinst.exe" $INSTDIR\' $0
+  ${If} ${Errors}
+    StrCpy $0 "not started"
+  ${EndIf}
+  DetailPrint "tolvinst: $0"
+  ${If} $0 S!= "0"
+    MessageBox MB_OK|MB_ICONSTOP "$(RestorerFailed)" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+
+  ; tolvinst reports nothing and keeps a JPEG it could not restore: look
+  ; for every BMP it should have written.
+  StrCpy $R4 0
+  FileOpen $R0 "$INSTDIR\${RECORD}" r
+  Call NextName
+  IntOp $R3 $R1 + 0
+  ${DoWhile} $R3 > 0
+    Call NextName
+    Call NextName
+    ${If} $R1 == ""
+      ${Break}
+    ${EndIf}
+    ${IfNot} ${FileExists} "$INSTDIR\$R1"
+      DetailPrint "$(NotRestored)"
+      IntOp $R4 $R4 + 1
+    ${EndIf}
+    IntOp $R3 $R3 - 1
+  ${Loop}
+  FileClose $R0
+  ${If} $R4 > 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(SomeNotRestored)" /SD IDOK
+  ${EndIf}
+SectionEnd
+
+; True for a plain file name in $R1: the uninstaller runs with the rights of
+; an administrator, and the record lies in a folder it does not guard, so it
+; deletes nothing outside the folder and expands no wildcards.
+Function un.IsBareName
+  StrCpy $R8 0
+  ${Do}
+    StrCpy $R9 $R1 1 $R8
+    ${If} $R9 == ""
+      Push 1
+      Return
+    ${EndIf}
+    ${If} $R9 == "\"
+    ${OrIf} $R9 == "/"
+    ${OrIf} $R9 == ":"
+    ${OrIf} $R9 == "*"
+    ${OrIf} $R9 == "?"
+      Push 0
+      Return
+    ${EndIf}
+    IntOp $R8 $R8 + 1
+  ${Loop}
+FunctionEnd
+
+Section "Uninstall"
+  ; Both names of every picture: the BMP, and the JPEG where it was kept.
+  ClearErrors
+  FileOpen $R0 "$INSTDIR\${RECORD}" r
+  ${IfNot} ${Errors}
+    Call un.NextName  ; the count
+    ${Do}
+      Call un.NextName
+      ${If} $R1 == ""
+        ${Break}
+      ${EndIf}
+      Call un.IsBareName
+      Pop $R2
+      ${If} $R2 == 1
+        Delete "$INSTDIR\$R1"
+      ${EndIf}
+    ${Loop}
+    FileClose $R0
+  ${EndIf}
+  Delete "$INSTDIR\${RECORD}"
+  Delete "$INSTDIR\tolvinst.exe"
+  Delete "$INSTDIR\uninstall.exe"
+  ; Not /r: files the user put into the folder stay, and so does the folder.
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The example installer end to end: built with makensis from pictures made
+# here (Japanese names, one damaged JPEG), installed silently under Wine into
+# the default folder (a blank in its path) and into a Japanese folder, then
+# uninstalled silently.
+# Usage: installer_test.sh TOLVINST_EXE WORK_FOLDER
+# Uses WINEPREFIX and DISPLAY like cmake/wine-run.sh, which runs every Wine
+# program here.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/../scripts/env.sh"
+tolvinst=$1 work=$2
+if [ -z "${WINEPREFIX:-}" ]; then
+  export WINEPREFIX="$TOLVANE_ROOT/build/wineprefix"
+  [ -f "$WINEPREFIX/.tolvane-ready" ] || "$TOLVANE_ROOT/scripts/wineprefix.sh" copy "$WINEPREFIX" >&2
+fi
+wine() { "$TOLVANE_ROOT/cmake/wine-run.sh" "$@"; }
+failures=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
+
+# 表 ends in the byte 0x5C (the path separator) in Shift-JIS. Odd widths
+# give BMP rows with padding; one picture is grey.
+rm -rf "$work"
+mkdir -p "$work/pictures"
+pics=$work/pictures
+convert -size 161x97 -seed 1 plasma:fractal -quality 90 "$pics/表紙.jpg"
+convert -size 64x48 -seed 2 plasma:red-blue -quality 75 "$pics/タイトル画面.jpg"
+convert -size 33x21 -seed 3 plasma:fractal -type Grayscale -quality 95 "$pics/back.jpg"
+head -c 300 "$pics/表紙.jpg" >"$pics/壊れた.jpg"
+good=(表紙 タイトル画面 back)
+names=("${good[@]}" 壊れた)
+{ echo "${#names[@]}"; for n in "${names[@]}"; do echo "$n.jpg"; echo "$n.bmp"; done; } |
+  sed 's/$/\r/' | iconv -f UTF-8 -t CP932 >"$pics/tvfile.txt"
+
+makensis -V2 -DPICTURES="$pics" -DTOLVINST="$tolvinst" -DOUTFILE="$work/installer.exe" \
+  "$TOLVANE_ROOT/examples/installer/installer.nsi"
+
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TolvaneExample'
+expected=$(printf '%s\n' "${good[@]/%/.bmp}" 壊れた.jpg tolvinst.exe tvfile-uninstall.txt uninstall.exe | LC_ALL=C sort)
+
+# install_and_remove LINUX_FOLDER [INSTALLER ARGUMENTS...]
+install_and_remove() {
+  local folder=$1 rc n; shift
+  rm -rf "$folder"
+  rc=0; wine "$work/installer.exe" /S "$@" >/dev/null || rc=$?
+  check "installer exit code 0 (tolvinst returned 0) in $folder" '[ "$rc" -eq 0 ]'
+  check "exactly the BMPs, the damaged JPEG and the installer's files in $folder" \
+    '[ "$(ls -A "$folder" | LC_ALL=C sort)" = "$expected" ]'
+  for n in "${good[@]}"; do
+    djpeg -pnm -outfile "$work/expected.pnm" "$pics/$n.jpg"
+    check "$n.bmp pixel-equal to the decode of $n.jpg" \
+      '[ "$(compare -metric AE "$work/expected.pnm" "$folder/$n.bmp" null: 2>&1)" = 0 ]'
+  done
+  check "damaged JPEG kept unchanged" 'cmp -s "$pics/壊れた.jpg" "$folder/壊れた.jpg"'
+
+  # The uninstaller deletes the names of its record only inside the folder.
+  local outside; outside="$(dirname "$folder")/tolvane-outside.txt"
+  echo keep >"$outside"
+  printf '..\\tolvane-outside.txt\r\n' >>"$folder/tvfile-uninstall.txt"
+  # The uninstaller runs from a copy of itself and returns at once.
+  wine "$folder/uninstall.exe" /S >/dev/null || true
+  for _ in $(seq 100); do [ -e "$folder" ] || break; sleep 0.2; done
+  check "uninstall removed $folder" '[ ! -e "$folder" ]'
+  check "uninstall removed the uninstall key" '! wine reg query "$key" >/dev/null 2>&1'
+  check "uninstall left a file outside the folder alone" '[ -f "$outside" ]'
+  rm -f "$outside"
+}
+
+install_and_remove "$WINEPREFIX/drive_c/Program Files/Tolvane Example"
+# /D= must come last and unquoted, so this folder has no blank.
+install_and_remove "$WINEPREFIX/drive_c/画像の製品" '/D=C:\画像の製品'
+
+[ "$failures" -eq 0 ] && rm -rf "$work"
+exit $((failures > 0))
