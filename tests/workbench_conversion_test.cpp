@@ -97,13 +97,15 @@ void RunSingle(int command, const std::string& source, const std::string& target
     OnCommand(command);
 }
 
-// Runs a folder command on `folder` and returns the closing box.
-DialogAnswerer::Seen RunFolder(int command, const std::string& folder) {
+// Runs a folder command on `folder`: the browser's title, then the closing box.
+std::vector<DialogAnswerer::Seen> RunFolder(int command, const std::string& folder) {
     DialogAnswerer answerer;
     answerer.ChooseFolder(folder);
     answerer.PressOk();
     OnCommand(command);
-    return answerer.Answered().empty() ? DialogAnswerer::Seen{} : answerer.Answered().back();
+    std::vector<DialogAnswerer::Seen> seen = answerer.Answered();
+    seen.resize(2);
+    return seen;
 }
 
 TEST_F(ConversionTest, QualityFieldReadsThreeBytesAndKeepsOnly1To100) {
@@ -293,14 +295,10 @@ TEST_F(ConversionTest, FolderJpgToBmpConvertsTheGoodFilesAndReportsTheFailure) {
     ASSERT_TRUE(WriteBytes(At("bad.jpg"), std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2)));
     ASSERT_TRUE(CreateDirectoryA(At("dir.jpg").c_str(), nullptr));
 
-    DialogAnswerer answerer;
-    answerer.ChooseFolder(folder.Path());
-    answerer.PressOk();
-    OnCommand(IDM_FOLDER_JPG_TO_BMP);
-    ASSERT_EQ(2u, answerer.Answered().size());
-    EXPECT_EQ("JPG>BMP変換：フォルダを選択", answerer.Answered()[0].text);
-    ExpectBox(answerer.Answered()[1], "JPG>BMP変換",
-              "変換出来ません！\n3 ファイル中 1 ファイルが失敗しました。\n最初のファイル : bad.jpg", true);
+    std::vector<DialogAnswerer::Seen> seen = RunFolder(IDM_FOLDER_JPG_TO_BMP, folder.Path());
+    EXPECT_EQ("JPG>BMP変換：フォルダを選択", seen[0].text);
+    ExpectBox(seen[1], "JPG>BMP変換", "変換出来ません！\n3 ファイル中 1 ファイルが失敗しました。\n最初のファイル : bad.jpg",
+              true);
     for (const char* name : {"a", "b"})
         EXPECT_EQ(0, MaxDifference(LoadJpegPixels(At(name + std::string(".jpg"))), LoadBmpPixels(At(name + std::string(".bmp")))));
     EXPECT_FALSE(FileExists(At("bad.bmp")));
@@ -310,13 +308,9 @@ TEST_F(ConversionTest, FolderJpgToBmpConvertsTheGoodFilesAndReportsTheFailure) {
 TEST_F(ConversionTest, FolderWithoutMatchingFilesWarns) {
     ASSERT_TRUE(SaveJpeg(At("a.jpg"), MakePicture(8, 8, 3), 90));
     ASSERT_TRUE(CreateDirectoryA(At("only a folder.bmp").c_str(), nullptr));
-    DialogAnswerer answerer;
-    answerer.ChooseFolder(folder.Path());
-    answerer.PressOk();
-    OnCommand(IDM_FOLDER_BMP_TO_JPG);
-    ASSERT_EQ(2u, answerer.Answered().size());
-    EXPECT_EQ("BMP>JPG変換：フォルダを選択", answerer.Answered()[0].text);
-    ExpectBox(answerer.Answered()[1], "BMP>JPG変換", kCannotConvert, true);
+    std::vector<DialogAnswerer::Seen> seen = RunFolder(IDM_FOLDER_BMP_TO_JPG, folder.Path());
+    EXPECT_EQ("BMP>JPG変換：フォルダを選択", seen[0].text);
+    ExpectBox(seen[1], "BMP>JPG変換", kCannotConvert, true);
     EXPECT_EQ(2u, Listing(folder.Path()).size());
 }
 
@@ -324,8 +318,7 @@ TEST_F(ConversionTest, FolderBmpToJpgUsesTheOptionsAndReportsCompletion) {
     Pixels picture = MakePicture(30, 22, 3, 6);
     ASSERT_TRUE(WriteBytes(At("x.bmp"), EncodePlainBmp(picture)));
     JpegOptions = {40, 1};
-    DialogAnswerer::Seen box = RunFolder(IDM_FOLDER_BMP_TO_JPG, folder.Path());
-    ExpectBox(box, "BMP>JPG変換", kConverted, false);
+    ExpectBox(RunFolder(IDM_FOLDER_BMP_TO_JPG, folder.Path())[1], "BMP>JPG変換", kConverted, false);
     EXPECT_TRUE(IsProgressive(ReadBytes(At("x.jpg"))));
     EXPECT_EQ(0, MaxDifference(Reference(picture, 40, true), LoadJpegPixels(At("x.jpg"))));
 }
@@ -340,13 +333,9 @@ TEST_F(ConversionTest, FolderReencodeWritesIntoTheSubfolderTwiceAndKeepsTheSourc
     JpegOptions = {60, 1};
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
-        DialogAnswerer answerer;
-        answerer.ChooseFolder(folder.Path());
-        answerer.PressOk();
-        OnCommand(IDM_FOLDER_JPG_TO_JPG);
-        ASSERT_EQ(2u, answerer.Answered().size());
-        EXPECT_EQ("JPG>JPG変換：フォルダを選択", answerer.Answered()[0].text);
-        ExpectBox(answerer.Answered()[1], "JPG>JPG変換", kConverted, false);
+        std::vector<DialogAnswerer::Seen> seen = RunFolder(IDM_FOLDER_JPG_TO_JPG, folder.Path());
+        EXPECT_EQ("JPG>JPG変換：フォルダを選択", seen[0].text);
+        ExpectBox(seen[1], "JPG>JPG変換", kConverted, false);
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(sources[i], ReadBytes(At(names[i])));
             std::string target = At("changjpg\\" + std::string(names[i]));
@@ -375,7 +364,7 @@ TEST_F(ConversionTest, FolderNameDialogKeepsWholeCharactersAndReencodeUsesTheNam
     EXPECT_EQ(nineteen, OutputFolderName);
 
     ASSERT_TRUE(SaveJpeg(At("a.jpg"), MakePicture(8, 8, 3), 90));
-    ExpectBox(RunFolder(IDM_FOLDER_JPG_TO_JPG, folder.Path()), "JPG>JPG変換", kConverted, false);
+    ExpectBox(RunFolder(IDM_FOLDER_JPG_TO_JPG, folder.Path())[1], "JPG>JPG変換", kConverted, false);
     EXPECT_TRUE(FileExists(At(nineteen + "\\a.jpg")));
 }
 
@@ -385,7 +374,7 @@ TEST_F(ConversionTest, ReencodeRefusesAFolderNameThatIsNoSubfolder) {
     for (const char* name : {"", "..", ".", " . ", "a\\b", "a/b", "c:x", "a*b", "a|b", "a?b", "tab\t"}) {
         SCOPED_TRACE(name);
         TypeAndConfirm(IDM_OUTPUT_FOLDER, kFolderNameCaption, name);
-        DialogAnswerer::Seen box = RunFolder(IDM_FOLDER_JPG_TO_JPG, folder.Path());
+        DialogAnswerer::Seen box = RunFolder(IDM_FOLDER_JPG_TO_JPG, folder.Path())[1];
         EXPECT_EQ("JPG>JPG変換", box.caption);
         EXPECT_EQ(LoadIconA(nullptr, IDI_WARNING), box.icon);
         EXPECT_EQ("変換フォルダ名「" + std::string(name) + "」は使えません！\n変換Folder(I)で設定し直して下さい。",
@@ -400,7 +389,7 @@ TEST_F(ConversionTest, FileWhosePathDoesNotFitCountsAsFailed) {
     std::string longName = std::string(255 - folder.Path().size() - 5, 'q') + ".jpg";
     ASSERT_TRUE(SaveJpeg(At(longName), MakePicture(8, 8, 3), 90));
     ASSERT_TRUE(SaveJpeg(At("a.jpg"), MakePicture(8, 8, 3), 90));
-    ExpectBox(RunFolder(IDM_FOLDER_JPG_TO_JPG, folder.Path()), "JPG>JPG変換",
+    ExpectBox(RunFolder(IDM_FOLDER_JPG_TO_JPG, folder.Path())[1], "JPG>JPG変換",
               "変換出来ません！\n2 ファイル中 1 ファイルが失敗しました。\n最初のファイル : " + longName, true);
     EXPECT_EQ(std::vector<std::string>{"a.jpg"}, Listing(At("changjpg")));
 }

@@ -25,7 +25,7 @@ void LoadHelpText(char* text, size_t size) {
 }
 
 void OnHelpInit(HWND dialog) {
-    static char text[kHelpTextSize];
+    char text[kHelpTextSize];
     LoadHelpText(text, sizeof text);
     HWND field = GetDlgItem(dialog, IDC_HELP_TEXT);
     SetWindowTextA(field, text);
