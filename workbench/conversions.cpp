@@ -85,6 +85,10 @@ bool JoinPath(char (&path)[kPathSize], const char* folder, const char* name) {
     return CopyString(path, folder) && AppendString(path, "\\") && AppendString(path, name);
 }
 
+// A folder run has three parts kept apart: the search that hands out the
+// found names, the conversion of one found file (which shares nothing but
+// the read-only run and the JPEG options), and the tally with its closing box.
+
 // One run of a folder command: what every file of it shares.
 struct FolderRun {
     ConversionKind kind;
@@ -98,8 +102,8 @@ struct FolderTally {
     char firstFailed[MAX_PATH] = "";
 };
 
-// (a) The search: file names one by one, in the file system's order.
-// Folders whose names match the pattern are no files to convert.
+// The search: file names one by one, in the file system's order. Folders
+// whose names match the pattern are no files to convert.
 struct FolderSearch {
     HANDLE handle = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAA found;
@@ -126,18 +130,19 @@ void EndSearch(FolderSearch& search) {
     if (search.handle != INVALID_HANDLE_VALUE) FindClose(search.handle);
 }
 
-// (b) One found file: its source and target paths and its conversion.
+// One found file: its source and target paths and its conversion.
 // A path that does not fit is not used; the file then counts as failed.
 bool ConvertFoundFile(const FolderRun& run, const char* name) {
     char source[kPathSize], target[kPathSize];
     if (!JoinPath(source, run.folder, name)) return false;
+    const Direction& direction = DirectionOf(run.kind);
     bool fits = run.kind == ConversionKind::JpgToJpg
                     ? JoinPath(target, run.outputFolder, name)
-                    : CopyString(target, source) && ReplaceLastBytes(target, 3, DirectionOf(run.kind).replacement);
+                    : CopyString(target, source) && ReplaceLastBytes(target, direction.replacedBytes, direction.replacement);
     return fits && Convert(run.kind, source, target);
 }
 
-// (c) The count and the closing message: "変換完了" only when every file
+// The tally and the closing message: "変換完了" only when every file
 // converted.
 void CountResult(FolderTally& tally, const char* name, bool converted) {
     ++tally.files;
