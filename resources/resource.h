@@ -16,6 +16,7 @@
 #define IDD_BMP_NAME 3
 #define IDD_ENTRY_EDIT 4
 #define IDD_FOLDER_NAME 5
+#define IDD_HELP 6
 
 // Controls of the dialog templates
 #define IDC_OK 11
@@ -23,6 +24,10 @@
 #define IDC_SECOND_FIELD 82
 #define IDC_PROGRESSIVE_ON 91
 #define IDC_PROGRESSIVE_OFF 92
+#define IDC_HELP_TEXT 83
+
+// Strings: the help text, one section a string from the first on
+#define IDS_HELP_FIRST 1000
 
 // Commands of the main menu
 #define IDM_OPEN_LIST 21

@@ -97,6 +97,7 @@ DialogAnswerer::~DialogAnswerer() {
 void DialogAnswerer::PressOk() { script_.push_back({Kind::MessageBox, true, ""}); }
 void DialogAnswerer::ChooseFile(const std::string& path) { script_.push_back({Kind::FileDialog, true, path}); }
 void DialogAnswerer::CancelFile() { script_.push_back({Kind::FileDialog, false, ""}); }
+void DialogAnswerer::AcceptFile() { script_.push_back({Kind::FileDialog, true, ""}); }
 void DialogAnswerer::ChooseFolder(const std::string& path) { script_.push_back({Kind::FolderBrowser, true, path}); }
 void DialogAnswerer::AcceptFolder() { script_.push_back({Kind::FolderBrowser, true, ""}); }
 void DialogAnswerer::CancelFolder() { script_.push_back({Kind::FolderBrowser, false, ""}); }
@@ -166,7 +167,7 @@ void DialogAnswerer::AnswerDialog(HWND dialog) {
         Press(dialog, IDCANCEL);
         return;
     }
-    if (seen.kind == Kind::FileDialog) SetDlgItemTextA(dialog, kFileNameBoxId, answer.path.c_str());
+    if (seen.kind == Kind::FileDialog && !answer.path.empty()) SetDlgItemTextA(dialog, kFileNameBoxId, answer.path.c_str());
     if (seen.kind == Kind::FolderBrowser && !answer.path.empty()) SelectFolder(dialog, answer.path);
     Press(dialog, IDOK);
 }

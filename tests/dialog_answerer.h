@@ -34,6 +34,7 @@ public:
     void PressOk();                                  // next message box
     void ChooseFile(const std::string& path);        // next file dialog: fill the name, OK
     void CancelFile();
+    void AcceptFile();                               // next file dialog: OK on the name it shows
     void ChooseFolder(const std::string& path);      // next folder browser: select, OK
     void AcceptFolder();                             // OK on the browser's own selection
     void CancelFolder();

@@ -12,7 +12,7 @@
 namespace {
 
 const int kLabel = -1;
-const char* const kAnyText = nullptr;  // the version dialog's credit lines are free text
+const char* const kAnyText = nullptr;  // credit lines, and fields the dialog fills from the settings
 
 struct Control {
     int id;
@@ -46,7 +46,7 @@ const std::vector<Template>& Templates() {
           {kLabel, "Static", "品質１～１００", {20, 8, 48, 8}},
           {kLabel, "Static", "数値が小さいほど圧縮率がよい", {4, 16, 96, 8}},
           {kLabel, "Static", "数値が大きいほど画質がよい", {4, 24, 96, 8}},
-          {IDC_FIRST_FIELD, "Edit", "", {28, 36, 20, 12}},
+          {IDC_FIRST_FIELD, "Edit", kAnyText, {28, 36, 20, 12}},
           {kLabel, "Static", "プログレッシブJPEG", {16, 60, 64, 8}},
           {IDC_PROGRESSIVE_ON, "Button", "On", {24, 72, 28, 12}},
           {IDC_PROGRESSIVE_OFF, "Button", "Off", {24, 84, 28, 12}}}},
@@ -63,7 +63,7 @@ const std::vector<Template>& Templates() {
         {IDD_FOLDER_NAME, FolderNameDialogProc, "JPG>JPG変換フォルダ名", {128, 71},
          {{IDC_OK, "Button", "ＯＫ", {44, 46, 40, 16}},
           {kLabel, "Static", "JPGからJPGに変換するフォルダ名を設定", {4, 8, 124, 8}},
-          {IDC_FIRST_FIELD, "Edit", "", {4, 24, 120, 12}}}},
+          {IDC_FIRST_FIELD, "Edit", kAnyText, {4, 24, 120, 12}}}},
     };
     return templates;
 }

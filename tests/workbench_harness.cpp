@@ -102,6 +102,27 @@ void Canvas::CopyFromWindow(HWND window) {
     ReleaseDC(window, source);
 }
 
+namespace {
+struct WindowQuery {
+    const char* caption;
+    HWND found;
+};
+BOOL CALLBACK MatchCaption(HWND window, LPARAM lParam) {
+    WindowQuery* query = reinterpret_cast<WindowQuery*>(lParam);
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    if (!IsWindowVisible(window) || strcmp(text, query->caption) != 0) return TRUE;
+    query->found = window;
+    return FALSE;
+}
+}  // namespace
+
+HWND FindOwnWindow(const char* caption) {
+    WindowQuery query = {caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchCaption, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
 std::string JpegNameOf(int index) { return "p" + std::string(index % 7, 'w') + std::to_string(index) + ".jpg"; }
 std::string BmpNameOf(int index) { return "b" + std::to_string(index) + std::string(index % 5, 'm') + ".bmp"; }
 

@@ -23,6 +23,10 @@ protected:
     static void Pump();
 };
 
+// A visible top-level window of this thread with this caption, such as a
+// dialog a command opened; null when there is none.
+HWND FindOwnWindow(const char* caption);
+
 // A top-down 32-bit DIB section selected into a memory DC.
 class Canvas {
 public:
