@@ -7,6 +7,7 @@
 #include <new>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "file_io.h"
 #include "image.h"
@@ -17,21 +18,54 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr manager;
     jmp_buf escape;
+    bool endOfData;  // the data ran out, whether or not a pixel was missing
 };
 
 void ExitOnError(j_common_ptr info) { longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1); }
 void KeepQuiet(j_common_ptr) {}
 
-// A file that only decodes with warnings (premature end, corrupt data) is
-// damaged: it must not become a picture with grey or garbled parts. Stopping
-// at the first one also keeps a tiny file that claims a huge picture from
-// costing more than the rows it really holds.
+// A file on which libjpeg had to make up pixels (data ending inside the
+// picture, corrupt entropy data, resynchronisation) is damaged: it must not
+// become a picture with grey or garbled parts. Stopping there also keeps a
+// tiny file that claims a huge picture from costing more than the rows it
+// really holds. Warnings that change no pixel are what cameras and editors
+// commonly write, and every viewer shows those files whole.
 void StopOnWarning(j_common_ptr info, int level) {
-    if (level < 0) longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1);
+    if (level >= 0) return;  // trace messages
+    ErrorManager* errors = reinterpret_cast<ErrorManager*>(info->err);
+    switch (errors->manager.msg_code) {
+        case JWRN_JFIF_MAJOR:       // a JFIF revision we do not know
+        case JWRN_EXTRANEOUS_DATA:  // bytes skipped before a marker, outside any pixel's code
+            return;
+        case JWRN_JPEG_EOF:
+            // Huffman decoding warns again (premature end of data segment)
+            // as soon as a missing bit is needed; arithmetic decoding quietly
+            // reads zeros, so there an early end cannot be told apart.
+            errors->endOfData = true;
+            if (!reinterpret_cast<j_decompress_ptr>(info)->arith_code) return;
+            break;
+        default: break;
+    }
+    longjmp(errors->escape, 1);
+}
+
+// Data that ends without its end-of-image marker is whole only if every scan
+// arrived: a single scan decodes its rows from the data alone (a missing bit
+// stops it above), a progressive one must have refined every coefficient of
+// every component to its last bit. Sequential scans per component: no way
+// to tell, so not whole.
+bool WholeDespiteEarlyEnd(j_decompress_ptr info) {
+    if (!jpeg_has_multiple_scans(info)) return true;
+    if (!info->progressive_mode) return false;
+    for (int c = 0; c < info->num_components; ++c)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (info->coef_bits[c][k] != 0) return false;
+    return true;
 }
 
 void InitErrors(ErrorManager* errors) {
     jpeg_std_error(&errors->manager);
+    errors->endOfData = false;
     errors->manager.error_exit = ExitOnError;
     errors->manager.output_message = KeepQuiet;
 }
@@ -72,7 +106,8 @@ bool DecodeRows(Decoder* d) {
         d->cmykRow = static_cast<JSAMPLE*>(malloc(static_cast<size_t>(info->image_width) * 4));
         if (!d->cmykRow) return false;
     }
-    jpeg_start_decompress(info);
+    jpeg_start_decompress(info);  // reads every scan of a multi-scan file
+    if (d->errors.endOfData && !WholeDespiteEarlyEnd(info)) return false;
     const Image& image = *d->image;
     while (info->output_scanline < info->output_height) {
         int y = static_cast<int>(info->output_scanline);
