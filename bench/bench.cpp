@@ -27,6 +27,7 @@
 
 #include <turbojpeg.h>
 
+#include "blocks.h"
 #include "convert.h"
 #include "file_io.h"
 #include "image.h"
@@ -86,7 +87,7 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
     size_t size;
     if (!ReadWholeFile(path.c_str(), uint64_t(1) << 32, &data, &size)) Fail("cannot read", path);
     std::vector<uint8_t> bytes(data, data + size);
-    free(data);
+    GiveBlock(data);
     return bytes;
 }
 
@@ -356,7 +357,7 @@ void TimeSteps(const std::string& work, const std::string& out, double best[kSte
         size_t size;
         if (!ReadWholeFile(jpg.c_str(), uint64_t(1) << 30, &data, &size)) Fail("read", jpg);
         add(kReadJpeg, start);
-        free(data);
+        GiveBlock(data);
 
         start = CpuNow();
         FreeImage(DecodeJpeg(jpegs[i].data(), jpegs[i].size()));

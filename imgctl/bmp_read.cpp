@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "blocks.h"
 #include "image.h"
 
 namespace {
@@ -351,6 +352,6 @@ Image* Decode(uint8_t* data, size_t size) {
 
 Image* DecodeBmp(uint8_t* data, size_t size) {
     Image* image = data ? Decode(data, size) : nullptr;
-    if (!image || image->block != data) free(data);
+    if (!image || image->block != data) GiveBlock(data);
     return image;
 }

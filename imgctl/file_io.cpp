@@ -1,9 +1,11 @@
 #include "file_io.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "blocks.h"
 #include "bounded_string.h"
 
 #ifdef _WIN32
@@ -101,11 +103,11 @@ bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* 
     uint64_t length = 0;
     uint8_t* block = nullptr;
     bool ok = FileSize(f, &length) && length > 0 && length <= maxBytes && length <= SIZE_MAX &&
-              (block = static_cast<uint8_t*>(malloc(static_cast<size_t>(length)))) != nullptr &&
+              (block = static_cast<uint8_t*>(TakeBlock(static_cast<size_t>(length)))) != nullptr &&
               ReadAll(f, block, static_cast<size_t>(length));
     CloseFile(f);
     if (!ok) {
-        free(block);
+        GiveBlock(block);
         return false;
     }
     *data = block;
@@ -119,7 +121,7 @@ bool BeginSave(SaveFile* file, const char* target) {
     if (target[0] == '\0' || !CopyString(file->target, target)) return false;
     // The temporary file sits in the target's folder, so the rename cannot
     // cross volumes and replaces the target in one step.
-    static unsigned serial = 0;
+    static std::atomic<unsigned> serial{0};  // saves may run on several threads at once
     size_t folderLength = static_cast<size_t>(FileNamePart(target) - target);
     for (int attempt = 0; attempt < 100 && file->handle == -1; ++attempt) {
         char name[40];
@@ -130,7 +132,7 @@ bool BeginSave(SaveFile* file, const char* target) {
         file->handle = CreateNew(file->temporary);
     }
     if (file->handle == -1) return false;
-    file->buffer = static_cast<uint8_t*>(malloc(kSaveBufferSize));
+    file->buffer = static_cast<uint8_t*>(TakeBlock(kSaveBufferSize));
     if (!file->buffer) {
         AbortSave(file);
         return false;
@@ -161,7 +163,7 @@ bool CommitSave(SaveFile* file) {
     if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
     CloseFile(file->handle);
     file->handle = -1;
-    free(file->buffer);
+    GiveBlock(file->buffer);
     file->buffer = nullptr;
     if (file->failed || !ReplaceFile(file->temporary, file->target)) {
         RemoveFile(file->temporary);
@@ -176,6 +178,6 @@ void AbortSave(SaveFile* file) {
         RemoveFile(file->temporary);
     }
     file->handle = -1;
-    free(file->buffer);
+    GiveBlock(file->buffer);
     file->buffer = nullptr;
 }

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// Reads a whole file into a block from malloc. Refuses files larger than
-// maxBytes. The caller frees the block.
+// Reads a whole file into a block from TakeBlock. Refuses files larger than
+// maxBytes. The caller hands the block back with GiveBlock.
 bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* size);
 
 struct SaveFile {

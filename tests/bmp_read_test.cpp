@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "blocks.h"
 #include "image.h"
 #include "test_images.h"
 
@@ -117,7 +118,7 @@ Pixels Expected(const Bmp& b, int channels = 3) {
 }
 
 Image* DecodeCopy(const std::vector<uint8_t>& bytes) {
-    uint8_t* copy = static_cast<uint8_t*>(malloc(bytes.size() + 1));
+    uint8_t* copy = static_cast<uint8_t*>(TakeBlock(bytes.size() + 1));
     if (!bytes.empty()) memcpy(copy, bytes.data(), bytes.size());
     return DecodeBmp(copy, bytes.size());
 }
