@@ -71,12 +71,16 @@ void GiveBlock(void* block) {
     memcpy(&capacity, start, sizeof capacity);
     if (capacity >= kSmallest && capacity <= kKeptBytes) {
         std::lock_guard<std::mutex> guard(keptLock);
-        // Make room by dropping the smallest kept blocks: a larger one
-        // serves any smaller need.
-        while (keptCount == kKeptBlocks || (keptCount > 0 && keptBytes + capacity > kKeptBytes)) {
+        // Over the limits the smallest blocks go first, this one included:
+        // a larger block serves any smaller need.
+        while (keptCount == kKeptBlocks || keptBytes + capacity > kKeptBytes) {
             int smallest = 0;
             for (int i = 1; i < keptCount; ++i)
                 if (kept[i].capacity < kept[smallest].capacity) smallest = i;
+            if (capacity <= kept[smallest].capacity) {
+                free(start);
+                return;
+            }
             ASAN_UNPOISON_MEMORY_REGION(kept[smallest].start + kHeader, kept[smallest].capacity);
             free(kept[smallest].start);
             Forget(smallest);
