@@ -16,7 +16,8 @@
 #include <unistd.h>
 #endif
 
-static const size_t kSaveBufferSize = 1 << 20;
+static const size_t kSaveBufferSize = size_t(1) << 20;
+static const size_t kReadBufferSize = size_t(256) << 10;
 
 #ifdef _WIN32
 
@@ -95,6 +96,21 @@ static unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid(
 
 #endif
 
+// Read through a small buffer and copy: the system then writes into a few
+// pages again and again instead of into every page of a large block, which
+// costs far more than the copy.
+static bool ReadThroughBuffer(intptr_t f, uint8_t* data, size_t size) {
+    uint8_t* buffer = static_cast<uint8_t*>(TakeBlock(kReadBufferSize));
+    bool ok = buffer != nullptr;
+    for (size_t at = 0; ok && at < size; at += kReadBufferSize) {
+        size_t n = size - at < kReadBufferSize ? size - at : kReadBufferSize;
+        ok = ReadAll(f, buffer, n);
+        if (ok) memcpy(data + at, buffer, n);
+    }
+    GiveBlock(buffer);
+    return ok;
+}
+
 bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* size) {
     *data = nullptr;
     *size = 0;
@@ -104,7 +120,7 @@ bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* 
     uint8_t* block = nullptr;
     bool ok = FileSize(f, &length) && length > 0 && length <= maxBytes && length <= SIZE_MAX &&
               (block = static_cast<uint8_t*>(TakeBlock(static_cast<size_t>(length)))) != nullptr &&
-              ReadAll(f, block, static_cast<size_t>(length));
+              ReadThroughBuffer(f, block, static_cast<size_t>(length));
     CloseFile(f);
     if (!ok) {
         GiveBlock(block);
@@ -140,22 +156,21 @@ bool BeginSave(SaveFile* file, const char* target) {
     return true;
 }
 
+// Everything goes through the buffer, large pixel blocks too: the system
+// then copies from a few pages it has just seen rather than from every page
+// of a whole image, which costs far more than the copy into the buffer.
 void SaveBytes(SaveFile* file, const void* data, size_t size) {
-    if (file->failed) return;
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    if (file->used + size <= kSaveBufferSize) {
-        memcpy(file->buffer + file->used, bytes, size);
-        file->used += size;
-        return;
-    }
-    if (!WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
-    file->used = 0;
-    if (file->failed) return;
-    if (size >= kSaveBufferSize / 2) {
-        if (!WriteAll(file->handle, bytes, size)) file->failed = true;  // large blocks go straight through
-    } else {
-        memcpy(file->buffer, bytes, size);
-        file->used = size;
+    while (size > 0 && !file->failed) {
+        if (file->used == kSaveBufferSize) {
+            if (!WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
+            file->used = 0;
+        }
+        size_t n = kSaveBufferSize - file->used < size ? kSaveBufferSize - file->used : size;
+        memcpy(file->buffer + file->used, bytes, n);
+        file->used += n;
+        bytes += n;
+        size -= n;
     }
 }
 
