@@ -111,6 +111,31 @@ static bool ReadThroughBuffer(intptr_t f, uint8_t* data, size_t size) {
     return ok;
 }
 
+bool OpenInput(InputFile* file, const char* path, uint64_t maxBytes) {
+    file->handle = OpenForReading(path);
+    file->left = 0;
+    if (file->handle == -1) return false;
+    if (FileSize(file->handle, &file->left) && file->left > 0 && file->left <= maxBytes) return true;
+    CloseFile(file->handle);
+    file->handle = -1;
+    return false;
+}
+
+size_t ReadInput(InputFile* file, uint8_t* data, size_t room) {
+    size_t n = file->left < room ? static_cast<size_t>(file->left) : room;
+    if (n == 0 || !ReadAll(file->handle, data, n)) {
+        file->left = 0;  // a file that shrank ends here
+        return 0;
+    }
+    file->left -= n;
+    return n;
+}
+
+void CloseInput(InputFile* file) {
+    if (file->handle != -1) CloseFile(file->handle);
+    file->handle = -1;
+}
+
 bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* size) {
     *data = nullptr;
     *size = 0;

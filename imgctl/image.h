@@ -39,4 +39,6 @@ void FreeImage(Image* image);
 // decoder takes ownership of the buffer, a block from TakeBlock (it may
 // become the image's block).
 Image* DecodeJpeg(const uint8_t* data, size_t size);
+// The same, reading the file a piece at a time.
+Image* DecodeJpegFile(struct InputFile* file);
 Image* DecodeBmp(uint8_t* data, size_t size);

@@ -50,11 +50,10 @@ void FreeImage(Image* image) {
 }
 
 ImageHandle JPGtoDIB(const char* path) {
-    uint8_t* data;
-    size_t size;
-    if (!path || !ReadWholeFile(path, kMaxJpegFileBytes, &data, &size)) return 0;
-    Image* image = DecodeJpeg(data, size);
-    GiveBlock(data);
+    InputFile file;
+    if (!path || !OpenInput(&file, path, kMaxJpegFileBytes)) return 0;
+    Image* image = DecodeJpegFile(&file);
+    CloseInput(&file);
     return reinterpret_cast<ImageHandle>(image);
 }
 

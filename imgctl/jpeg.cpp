@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "blocks.h"
 #include "file_io.h"
 #include "image.h"
 #include "imgctl.h"
@@ -131,6 +132,47 @@ bool DecodeRows(Decoder* d) {
     return true;
 }
 
+// libjpeg reads the file a piece at a time: the compressed file never needs
+// a block of its own, nor the page faults of one.
+const size_t kSourceBufferSize = size_t(256) << 10;
+
+struct FileSource {
+    jpeg_source_mgr manager;
+    InputFile* file;
+    JOCTET* buffer;
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr info) {
+    FileSource* s = reinterpret_cast<FileSource*>(info->src);
+    size_t got = ReadInput(s->file, s->buffer, kSourceBufferSize);
+    if (got == 0) {
+        // As libjpeg's own sources do: warn, then end the data with an
+        // end-of-image marker.
+        static const JOCTET end[2] = {0xFF, JPEG_EOI};
+        WARNMS(info, JWRN_JPEG_EOF);
+        s->manager.next_input_byte = end;
+        s->manager.bytes_in_buffer = sizeof end;
+        return TRUE;
+    }
+    s->manager.next_input_byte = s->buffer;
+    s->manager.bytes_in_buffer = got;
+    return TRUE;
+}
+
+void SkipInput(j_decompress_ptr info, long count) {
+    jpeg_source_mgr* src = info->src;
+    if (count <= 0) return;
+    while (static_cast<size_t>(count) > src->bytes_in_buffer) {
+        count -= static_cast<long>(src->bytes_in_buffer);
+        FillInput(info);
+    }
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= static_cast<size_t>(count);
+}
+
 struct Destination {
     jpeg_destination_mgr manager;
     SaveFile* file;
@@ -179,10 +221,8 @@ void EncodeRows(Encoder* e, const Image& image, int quality, int progressive) {
     jpeg_finish_compress(info);
 }
 
-}  // namespace
-
-Image* DecodeJpeg(const uint8_t* data, size_t size) {
-    if (!data || size == 0 || size > 0xFFFFFFFFu) return nullptr;
+// Decodes the bytes in memory, or the file when source is set.
+Image* Decode(const uint8_t* data, size_t size, FileSource* source) {
     Decoder* d = new (std::nothrow) Decoder;
     if (!d) return nullptr;
     memset(&d->info, 0, sizeof d->info);
@@ -192,7 +232,10 @@ Image* DecodeJpeg(const uint8_t* data, size_t size) {
     if (setjmp(d->errors.escape) == 0) {
         d->info.err = &d->errors.manager;
         jpeg_create_decompress(&d->info);
-        jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
+        if (source)
+            d->info.src = &source->manager;
+        else
+            jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
         ok = DecodeRows(d);
     }
     jpeg_destroy_decompress(&d->info);
@@ -203,6 +246,30 @@ Image* DecodeJpeg(const uint8_t* data, size_t size) {
         FreeImage(image);
         return nullptr;
     }
+    return image;
+}
+
+}  // namespace
+
+Image* DecodeJpeg(const uint8_t* data, size_t size) {
+    if (!data || size == 0 || size > 0xFFFFFFFFu) return nullptr;
+    return Decode(data, size, nullptr);
+}
+
+Image* DecodeJpegFile(InputFile* file) {
+    FileSource source;
+    source.file = file;
+    source.buffer = static_cast<JOCTET*>(TakeBlock(kSourceBufferSize));
+    if (!source.buffer) return nullptr;
+    source.manager.next_input_byte = nullptr;
+    source.manager.bytes_in_buffer = 0;
+    source.manager.init_source = InitSource;
+    source.manager.fill_input_buffer = FillInput;
+    source.manager.skip_input_data = SkipInput;
+    source.manager.resync_to_restart = jpeg_resync_to_restart;
+    source.manager.term_source = TermSource;
+    Image* image = Decode(nullptr, 0, &source);
+    GiveBlock(source.buffer);
     return image;
 }
 

@@ -133,6 +133,21 @@ TEST_F(JpegCodec, ReadsEveryKindOfEightBitJpeg) {
     }
 }
 
+// The decoder reads the file a piece at a time: marker segments it skips
+// run across the pieces, and the picture after them is the same.
+TEST_F(JpegCodec, LargeSkippedSegmentsSpanTheReadPieces) {
+    std::string path = folder / "plain.jpg";
+    ASSERT_TRUE(SaveJpeg(path, MakePicture(40, 30, 3), 90));
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    Pixels plain = LoadJpegPixels(path);
+    ASSERT_FALSE(plain.data.empty());
+    std::vector<uint8_t> segment = {0xFF, 0xE1, 0xFF, 0xFF};  // the largest APP1 segment
+    segment.resize(2 + 0xFFFF, 0x5A);
+    for (int i = 0; i < 9; ++i) bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
+    ASSERT_TRUE(WriteBytes(path, bytes));
+    EXPECT_EQ(0, MaxDifference(plain, LoadJpegPixels(path)));
+}
+
 TEST_F(JpegCodec, CmykAndYcckBecomeRgb) {
     Pixels picture = MakePicture(16, 16, 3, 2);
     Pixels expected = CmykRoundTrip(picture);
