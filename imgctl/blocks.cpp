@@ -22,9 +22,9 @@ namespace {
 
 const size_t kHeader = 64;                   // holds the capacity; keeps the block's start aligned
 const size_t kSmallest = size_t(256) << 10;  // malloc reuses smaller blocks well enough
-// What is kept at most: enough for the image and file of a few conversions
+// What is kept at most: enough for the images and buffers of a few conversions
 // running side by side, little enough to hold while the program sits idle.
-const int kKeptBlocks = 8;
+const int kKeptBlocks = 16;
 const size_t kKeptBytes = size_t(128) << 20;
 
 struct Kept {
