@@ -341,13 +341,13 @@ enum Step {
     kSaveJpegProgressive, kSteps
 };
 const char* const kStepName[] = {
-    "ReadWholeFile of the JPEGs",
+    "ReadWholeFile of the JPEGs (not used by JPGtoDIB)",
     "DecodeJpeg from memory (allocates the image)",
-    "JPGtoDIB (read + decode)",
+    "JPGtoDIB (reads the file piece by piece, decodes)",
     "DIBtoBMP (temp file, write, rename)",
     "floor: one write() of the same bytes to a new file",
     "BMPtoDIB (read whole file, decode in place)",
-    "floor: read() of the BMPs into one reused buffer",
+    "one read() of each BMP into one reused buffer",
     "DIBtoJPG baseline q75",
     "DIBtoJPG progressive q75",
 };
