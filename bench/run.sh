@@ -27,5 +27,6 @@ for j in "$work"/jpg/*.jpg; do
   djpeg -bmp -outfile "$work/bmp/$n.bmp" "$j"
 done
 
+echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; $(date -u '+%Y-%m-%d')"
 # Debian's Pillow: the python3 first on PATH may be another interpreter.
 BENCH_PYTHON=/usr/bin/python3 "$bench" run "$work" "$reps"

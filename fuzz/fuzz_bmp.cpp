@@ -5,11 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "blocks.h"
 #include "image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The reader takes a malloc block it may keep as the image's pixels.
-    uint8_t* copy = static_cast<uint8_t*>(malloc(size ? size : 1));
+    // The reader takes a block it may keep as the image's pixels.
+    uint8_t* copy = static_cast<uint8_t*>(TakeBlock(size ? size : 1));
     if (!copy) return 0;
     if (size) memcpy(copy, data, size);
     Image* image = DecodeBmp(copy, size);

@@ -9,6 +9,10 @@
 //   load back as grey. Decided from the palette alone, before any pixel.
 // - Pixels an RLE stream skips (delta, end of line, early end of bitmap)
 //   take the colour of palette entry 0, as a DIB filled with index 0 would.
+// - RLE runs and literals that reach past the width are clipped at the row's
+//   end, as Windows draws them; the rest of the row's codes then fall
+//   outside too, until the end of line. Indexes are only checked where they
+//   are drawn.
 // - An RLE image may have at most kRlePixelsPerByte pixels per byte of
 //   compressed data: runs give at most 127.5 pixels a byte, and the rest
 //   of the margin lets blank rows be skipped by escapes; beyond that a tiny
@@ -18,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "blocks.h"
 #include "image.h"
 
 namespace {
@@ -190,9 +195,12 @@ Image* DecodeRle(const uint8_t* data, size_t size, const Layout& l, const Palett
             bytes += bytes & 1;  // literals end on a 16-bit boundary
             if (size_t(end - p) < bytes) break;
         }
-        if (y >= l.rows || count > uint32_t(l.width - x)) break;  // past the row or image end
+        if (y >= l.rows) break;  // pixels above the top row
+        // Writers that encode the row's padding run past the width: like
+        // Windows, draw what falls inside the row and drop the rest.
+        const uint32_t shown = count < uint32_t(l.width - x) ? count : uint32_t(l.width - x);
         uint8_t* row = image->bits + y * image->stride;
-        for (uint32_t i = 0; i < count; ++i) {
+        for (uint32_t i = 0; i < shown; ++i) {
             uint32_t byte = literal ? p[rle4 ? i / 2 : i] : value;
             uint32_t index = !rle4 ? byte : (i & 1) ? byte & 15 : byte >> 4;
             if (index >= pal.count) {
@@ -201,7 +209,7 @@ Image* DecodeRle(const uint8_t* data, size_t size, const Layout& l, const Palett
             }
             PutIndex(row, x + int(i), channels, pal, index);
         }
-        x += int(count);
+        x += int(shown);
         p += bytes;
     }
     FreeImage(image);
@@ -344,6 +352,6 @@ Image* Decode(uint8_t* data, size_t size) {
 
 Image* DecodeBmp(uint8_t* data, size_t size) {
     Image* image = data ? Decode(data, size) : nullptr;
-    if (!image || image->block != data) free(data);
+    if (!image || image->block != data) GiveBlock(data);
     return image;
 }

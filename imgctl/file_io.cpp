@@ -1,9 +1,11 @@
 #include "file_io.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "blocks.h"
 #include "bounded_string.h"
 
 #ifdef _WIN32
@@ -14,7 +16,8 @@
 #include <unistd.h>
 #endif
 
-static const size_t kSaveBufferSize = 1 << 20;
+static const size_t kSaveBufferSize = size_t(1) << 20;
+static const size_t kReadBufferSize = size_t(256) << 10;
 
 #ifdef _WIN32
 
@@ -93,6 +96,46 @@ static unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid(
 
 #endif
 
+// Read through a small buffer and copy: the system then writes into a few
+// pages again and again instead of into every page of a large block, which
+// costs far more than the copy.
+static bool ReadThroughBuffer(intptr_t f, uint8_t* data, size_t size) {
+    uint8_t* buffer = static_cast<uint8_t*>(TakeBlock(kReadBufferSize));
+    bool ok = buffer != nullptr;
+    for (size_t at = 0; ok && at < size; at += kReadBufferSize) {
+        size_t n = size - at < kReadBufferSize ? size - at : kReadBufferSize;
+        ok = ReadAll(f, buffer, n);
+        if (ok) memcpy(data + at, buffer, n);
+    }
+    GiveBlock(buffer);
+    return ok;
+}
+
+bool OpenInput(InputFile* file, const char* path, uint64_t maxBytes) {
+    file->handle = OpenForReading(path);
+    file->left = 0;
+    if (file->handle == -1) return false;
+    if (FileSize(file->handle, &file->left) && file->left > 0 && file->left <= maxBytes) return true;
+    CloseFile(file->handle);
+    file->handle = -1;
+    return false;
+}
+
+size_t ReadInput(InputFile* file, uint8_t* data, size_t room) {
+    size_t n = file->left < room ? static_cast<size_t>(file->left) : room;
+    if (n == 0 || !ReadAll(file->handle, data, n)) {
+        file->left = 0;  // a file that shrank ends here
+        return 0;
+    }
+    file->left -= n;
+    return n;
+}
+
+void CloseInput(InputFile* file) {
+    if (file->handle != -1) CloseFile(file->handle);
+    file->handle = -1;
+}
+
 bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* size) {
     *data = nullptr;
     *size = 0;
@@ -101,11 +144,11 @@ bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* 
     uint64_t length = 0;
     uint8_t* block = nullptr;
     bool ok = FileSize(f, &length) && length > 0 && length <= maxBytes && length <= SIZE_MAX &&
-              (block = static_cast<uint8_t*>(malloc(static_cast<size_t>(length)))) != nullptr &&
-              ReadAll(f, block, static_cast<size_t>(length));
+              (block = static_cast<uint8_t*>(TakeBlock(static_cast<size_t>(length)))) != nullptr &&
+              ReadThroughBuffer(f, block, static_cast<size_t>(length));
     CloseFile(f);
     if (!ok) {
-        free(block);
+        GiveBlock(block);
         return false;
     }
     *data = block;
@@ -119,7 +162,7 @@ bool BeginSave(SaveFile* file, const char* target) {
     if (target[0] == '\0' || !CopyString(file->target, target)) return false;
     // The temporary file sits in the target's folder, so the rename cannot
     // cross volumes and replaces the target in one step.
-    static unsigned serial = 0;
+    static std::atomic<unsigned> serial{0};  // saves may run on several threads at once
     size_t folderLength = static_cast<size_t>(FileNamePart(target) - target);
     for (int attempt = 0; attempt < 100 && file->handle == -1; ++attempt) {
         char name[40];
@@ -130,7 +173,7 @@ bool BeginSave(SaveFile* file, const char* target) {
         file->handle = CreateNew(file->temporary);
     }
     if (file->handle == -1) return false;
-    file->buffer = static_cast<uint8_t*>(malloc(kSaveBufferSize));
+    file->buffer = static_cast<uint8_t*>(TakeBlock(kSaveBufferSize));
     if (!file->buffer) {
         AbortSave(file);
         return false;
@@ -138,22 +181,21 @@ bool BeginSave(SaveFile* file, const char* target) {
     return true;
 }
 
+// Everything goes through the buffer, large pixel blocks too: the system
+// then copies from a few pages it has just seen rather than from every page
+// of a whole image, which costs far more than the copy into the buffer.
 void SaveBytes(SaveFile* file, const void* data, size_t size) {
-    if (file->failed) return;
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    if (file->used + size <= kSaveBufferSize) {
-        memcpy(file->buffer + file->used, bytes, size);
-        file->used += size;
-        return;
-    }
-    if (!WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
-    file->used = 0;
-    if (file->failed) return;
-    if (size >= kSaveBufferSize / 2) {
-        if (!WriteAll(file->handle, bytes, size)) file->failed = true;  // large blocks go straight through
-    } else {
-        memcpy(file->buffer, bytes, size);
-        file->used = size;
+    while (size > 0 && !file->failed) {
+        if (file->used == kSaveBufferSize) {
+            if (!WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
+            file->used = 0;
+        }
+        size_t n = kSaveBufferSize - file->used < size ? kSaveBufferSize - file->used : size;
+        memcpy(file->buffer + file->used, bytes, n);
+        file->used += n;
+        bytes += n;
+        size -= n;
     }
 }
 
@@ -161,7 +203,7 @@ bool CommitSave(SaveFile* file) {
     if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
     CloseFile(file->handle);
     file->handle = -1;
-    free(file->buffer);
+    GiveBlock(file->buffer);
     file->buffer = nullptr;
     if (file->failed || !ReplaceFile(file->temporary, file->target)) {
         RemoveFile(file->temporary);
@@ -176,6 +218,6 @@ void AbortSave(SaveFile* file) {
         RemoveFile(file->temporary);
     }
     file->handle = -1;
-    free(file->buffer);
+    GiveBlock(file->buffer);
     file->buffer = nullptr;
 }

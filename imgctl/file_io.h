@@ -4,9 +4,21 @@
 #include <cstddef>
 #include <cstdint>
 
-// Reads a whole file into a block from malloc. Refuses files larger than
-// maxBytes. The caller frees the block.
+// Reads a whole file into a block from TakeBlock. Refuses files larger than
+// maxBytes. The caller hands the block back with GiveBlock.
 bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* size);
+
+// A file read a piece at a time, for a decoder that needs only a little of
+// it at once.
+struct InputFile {
+    intptr_t handle;
+    uint64_t left;  // bytes not read yet
+};
+// Opens a regular file of 1 to maxBytes bytes.
+bool OpenInput(InputFile* file, const char* path, uint64_t maxBytes);
+// Reads up to room bytes; 0 at the end of the file or when reading fails.
+size_t ReadInput(InputFile* file, uint8_t* data, size_t room);
+void CloseInput(InputFile* file);
 
 struct SaveFile {
     char target[300];

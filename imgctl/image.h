@@ -12,7 +12,7 @@ struct Image {
     int channels;       // 3: blue, green, red; 1: grey
     size_t stride;      // bytes per row, a multiple of 4
     uint8_t* bits;      // bottom row first
-    void* block;        // the allocation that holds bits (freed with free)
+    void* block;        // the block from TakeBlock that holds bits
 };
 
 // Largest image accepted by any reader: what a JPEG can hold per side, and a
@@ -30,12 +30,15 @@ inline size_t RowStride(int width, int channels) {
 // Allocates an image with uninitialised pixels; nullptr when the size is
 // out of bounds or memory is short.
 Image* NewImage(int width, int height, int channels);
-// Wraps pixels that live inside a block already allocated (a BMP file read
+// Wraps pixels that live inside a block from TakeBlock (a BMP file read
 // whole); takes ownership of the block.
 Image* WrapImage(int width, int height, int channels, uint8_t* bits, void* block);
 void FreeImage(Image* image);
 
 // Decoders over bytes in memory (also the fuzzing entry points). The BMP
-// decoder takes ownership of the buffer (it may become the image's block).
+// decoder takes ownership of the buffer, a block from TakeBlock (it may
+// become the image's block).
 Image* DecodeJpeg(const uint8_t* data, size_t size);
+// The same, reading the file a piece at a time.
+Image* DecodeJpegFile(struct InputFile* file);
 Image* DecodeBmp(uint8_t* data, size_t size);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "blocks.h"
 #include "file_io.h"
 #include "image.h"
 
@@ -16,11 +17,11 @@ Image* NewImage(int width, int height, int channels) {
     size_t stride = RowStride(width, channels);
     uint64_t bytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
     if (bytes > kMaxImageBytes) return nullptr;
-    void* block = malloc(static_cast<size_t>(bytes));
+    void* block = TakeBlock(static_cast<size_t>(bytes));
     if (!block) return nullptr;
     Image* image = WrapImage(width, height, channels, static_cast<uint8_t*>(block), block);
     if (!image) {
-        free(block);
+        GiveBlock(block);
         return nullptr;
     }
     // Row padding is written to BMP files as it stands: keep it zero.
@@ -44,16 +45,15 @@ Image* WrapImage(int width, int height, int channels, uint8_t* bits, void* block
 
 void FreeImage(Image* image) {
     if (!image) return;
-    free(image->block);
+    GiveBlock(image->block);
     free(image);
 }
 
 ImageHandle JPGtoDIB(const char* path) {
-    uint8_t* data;
-    size_t size;
-    if (!path || !ReadWholeFile(path, kMaxJpegFileBytes, &data, &size)) return 0;
-    Image* image = DecodeJpeg(data, size);
-    free(data);
+    InputFile file;
+    if (!path || !OpenInput(&file, path, kMaxJpegFileBytes)) return 0;
+    Image* image = DecodeJpegFile(&file);
+    CloseInput(&file);
     return reinterpret_cast<ImageHandle>(image);
 }
 

@@ -7,7 +7,9 @@
 #include <new>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
+#include "blocks.h"
 #include "file_io.h"
 #include "image.h"
 #include "imgctl.h"
@@ -17,21 +19,54 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr manager;
     jmp_buf escape;
+    bool endOfData;  // the data ran out, whether or not a pixel was missing
 };
 
 void ExitOnError(j_common_ptr info) { longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1); }
 void KeepQuiet(j_common_ptr) {}
 
-// A file that only decodes with warnings (premature end, corrupt data) is
-// damaged: it must not become a picture with grey or garbled parts. Stopping
-// at the first one also keeps a tiny file that claims a huge picture from
-// costing more than the rows it really holds.
+// A file on which libjpeg had to make up pixels (data ending inside the
+// picture, corrupt entropy data, resynchronisation) is damaged: it must not
+// become a picture with grey or garbled parts. Stopping there also keeps a
+// tiny file that claims a huge picture from costing more than the rows it
+// really holds. Warnings that change no pixel are what cameras and editors
+// commonly write, and every viewer shows those files whole.
 void StopOnWarning(j_common_ptr info, int level) {
-    if (level < 0) longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1);
+    if (level >= 0) return;  // trace messages
+    ErrorManager* errors = reinterpret_cast<ErrorManager*>(info->err);
+    switch (errors->manager.msg_code) {
+        case JWRN_JFIF_MAJOR:       // a JFIF revision we do not know
+        case JWRN_EXTRANEOUS_DATA:  // bytes skipped before a marker, outside any pixel's code
+            return;
+        case JWRN_JPEG_EOF:
+            // Huffman decoding warns again (premature end of data segment)
+            // as soon as a missing bit is needed; arithmetic decoding quietly
+            // reads zeros, so there an early end cannot be told apart.
+            errors->endOfData = true;
+            if (!reinterpret_cast<j_decompress_ptr>(info)->arith_code) return;
+            break;
+        default: break;
+    }
+    longjmp(errors->escape, 1);
+}
+
+// Data that ends without its end-of-image marker is whole only if every scan
+// arrived: a single scan decodes its rows from the data alone (a missing bit
+// stops it above), a progressive one must have refined every coefficient of
+// every component to its last bit. Sequential scans per component: no way
+// to tell, so not whole.
+bool WholeDespiteEarlyEnd(j_decompress_ptr info) {
+    if (!jpeg_has_multiple_scans(info)) return true;
+    if (!info->progressive_mode) return false;
+    for (int c = 0; c < info->num_components; ++c)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (info->coef_bits[c][k] != 0) return false;
+    return true;
 }
 
 void InitErrors(ErrorManager* errors) {
     jpeg_std_error(&errors->manager);
+    errors->endOfData = false;
     errors->manager.error_exit = ExitOnError;
     errors->manager.output_message = KeepQuiet;
 }
@@ -72,7 +107,8 @@ bool DecodeRows(Decoder* d) {
         d->cmykRow = static_cast<JSAMPLE*>(malloc(static_cast<size_t>(info->image_width) * 4));
         if (!d->cmykRow) return false;
     }
-    jpeg_start_decompress(info);
+    jpeg_start_decompress(info);  // reads every scan of a multi-scan file
+    if (d->errors.endOfData && !WholeDespiteEarlyEnd(info)) return false;
     const Image& image = *d->image;
     while (info->output_scanline < info->output_height) {
         int y = static_cast<int>(info->output_scanline);
@@ -94,6 +130,47 @@ bool DecodeRows(Decoder* d) {
     }
     jpeg_finish_decompress(info);
     return true;
+}
+
+// libjpeg reads the file a piece at a time: the compressed file never needs
+// a block of its own, nor the page faults of one.
+const size_t kSourceBufferSize = size_t(256) << 10;
+
+struct FileSource {
+    jpeg_source_mgr manager;
+    InputFile* file;
+    JOCTET* buffer;
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr info) {
+    FileSource* s = reinterpret_cast<FileSource*>(info->src);
+    size_t got = ReadInput(s->file, s->buffer, kSourceBufferSize);
+    if (got == 0) {
+        // As libjpeg's own sources do: warn, then end the data with an
+        // end-of-image marker.
+        static const JOCTET end[2] = {0xFF, JPEG_EOI};
+        WARNMS(info, JWRN_JPEG_EOF);
+        s->manager.next_input_byte = end;
+        s->manager.bytes_in_buffer = sizeof end;
+        return TRUE;
+    }
+    s->manager.next_input_byte = s->buffer;
+    s->manager.bytes_in_buffer = got;
+    return TRUE;
+}
+
+void SkipInput(j_decompress_ptr info, long count) {
+    jpeg_source_mgr* src = info->src;
+    if (count <= 0) return;
+    while (static_cast<size_t>(count) > src->bytes_in_buffer) {
+        count -= static_cast<long>(src->bytes_in_buffer);
+        FillInput(info);
+    }
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= static_cast<size_t>(count);
 }
 
 struct Destination {
@@ -144,10 +221,8 @@ void EncodeRows(Encoder* e, const Image& image, int quality, int progressive) {
     jpeg_finish_compress(info);
 }
 
-}  // namespace
-
-Image* DecodeJpeg(const uint8_t* data, size_t size) {
-    if (!data || size == 0 || size > 0xFFFFFFFFu) return nullptr;
+// Decodes the bytes in memory, or the file when source is set.
+Image* Decode(const uint8_t* data, size_t size, FileSource* source) {
     Decoder* d = new (std::nothrow) Decoder;
     if (!d) return nullptr;
     memset(&d->info, 0, sizeof d->info);
@@ -157,7 +232,10 @@ Image* DecodeJpeg(const uint8_t* data, size_t size) {
     if (setjmp(d->errors.escape) == 0) {
         d->info.err = &d->errors.manager;
         jpeg_create_decompress(&d->info);
-        jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
+        if (source)
+            d->info.src = &source->manager;
+        else
+            jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
         ok = DecodeRows(d);
     }
     jpeg_destroy_decompress(&d->info);
@@ -168,6 +246,30 @@ Image* DecodeJpeg(const uint8_t* data, size_t size) {
         FreeImage(image);
         return nullptr;
     }
+    return image;
+}
+
+}  // namespace
+
+Image* DecodeJpeg(const uint8_t* data, size_t size) {
+    if (!data || size == 0 || size > 0xFFFFFFFFu) return nullptr;
+    return Decode(data, size, nullptr);
+}
+
+Image* DecodeJpegFile(InputFile* file) {
+    FileSource source;
+    source.file = file;
+    source.buffer = static_cast<JOCTET*>(TakeBlock(kSourceBufferSize));
+    if (!source.buffer) return nullptr;
+    source.manager.next_input_byte = nullptr;
+    source.manager.bytes_in_buffer = 0;
+    source.manager.init_source = InitSource;
+    source.manager.fill_input_buffer = FillInput;
+    source.manager.skip_input_data = SkipInput;
+    source.manager.resync_to_restart = jpeg_resync_to_restart;
+    source.manager.term_source = TermSource;
+    Image* image = Decode(nullptr, 0, &source);
+    GiveBlock(source.buffer);
     return image;
 }
 
