@@ -128,7 +128,9 @@ static bool HoldsWrittenBmp(const char* path) {
 // The count line and a path, each followed by blanks so that a shorter text
 // covers what is left of a longer earlier one ("あと10" then "あと9").
 // Handed to the screen at once: the work goes on inside this paint, and
-// nothing else would show it before the work ends.
+// Wine copies a window to the screen when its thread waits; a copy taken in
+// the middle of drawing a line otherwise stays up (a blank count line) until
+// the next file finishes. The zero wait returns at once on Windows.
 static void ShowProgress(HDC dc, int left, const char* path) {
     if (!dc) return;
     char status[64];
@@ -145,6 +147,7 @@ static void ShowProgress(HDC dc, int left, const char* path) {
         ShowLine(dc, 10, 30, line);
     }
     GdiFlush();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
 }
 
 static void OnRestored(const PoolJob& job, int status, void* context) {
