@@ -12,6 +12,8 @@
 struct PoolJob;
 typedef int (*PoolJobProcedure)(const PoolJob& job);
 
+// A file whose paths could not be built is added with run null: it counts
+// as failed, in its place among the others.
 struct PoolJob {
     PoolJobProcedure run;  // one conversion: returns 0 on failure
     char source[kPathSize];

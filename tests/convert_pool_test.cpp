@@ -115,9 +115,10 @@ TEST(ConvertPool, DependentJobsWaitAndOthersRunTogether) {
     AddPoolJob(pool, MakeJob(FailingJob, "f.jpg", "f.bmp"));
     AddPoolJob(pool, MakeJob(MeetingJob, "m.jpg", "m.bmp"));
     AddPoolJob(pool, MakeJob(MeetingJob, "n.jpg", "n.bmp"));
+    AddPoolJob(pool, MakeJob(nullptr, "unbuilt.jpg", ""));
     PoolSummary summary = FinishPool(pool);
-    EXPECT_EQ(3, summary.done);
-    EXPECT_EQ(1, summary.failed) << "the two independent jobs did not run together";
+    EXPECT_EQ(4, summary.done);
+    EXPECT_EQ(2, summary.failed) << "the two independent jobs did not run together";
     EXPECT_STREQ("f.jpg", summary.firstFailed.source);
 }
 
