@@ -8,11 +8,20 @@
 #include <cstring>
 
 #include "bounded_string.h"
-#include "convert.h"
+#include "convert_pool.h"
 #include "pair_list.h"
 #include "restorer_ids.h"
 
 static const int kCapacity = 100;
+
+#ifndef RESTORER_WORKERS
+#define RESTORER_WORKERS 0  // one per processor; the tests also build a one-worker copy
+#endif
+
+// A file as the file system knows it, whatever spelling reached it.
+struct FileIdentity {
+    DWORD volume, indexHigh, indexLow;
+};
 
 static char FolderPrefix[kPathSize];
 static size_t PrefixLength;
@@ -22,9 +31,46 @@ static char BmpPath[kPathSize];
 static PairEntry Pairs[kCapacity];
 static int PairCount;
 static bool WorkDone;
+static bool Usable[kCapacity];    // passed the guards below
+static bool Restored[kCapacity];  // its BMP was written
+static FileIdentity Written[kCapacity];  // the BMP written, when Restored
+static bool WrittenKnown[kCapacity];
+static int JobEntries[kCapacity];  // pool job number -> list entry
+static int FilesLeft;
 
 static void ShowLine(HDC dc, int x, int y, const char* text) {
     if (dc) TextOutA(dc, x, y, text, static_cast<int>(strlen(text)));
+}
+
+static bool IdentifyFile(const char* path, FileIdentity* identity) {
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    if (known) *identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return known;
+}
+
+static bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+// Whether two paths name one file as Windows resolves names: ".\", trailing
+// dots and blanks, and case (also of full-width letters). Used to keep
+// entries that write the same BMP in list order while they do not exist yet.
+static bool SameFileName(const char* a, const char* b) {
+    if (SamePathIgnoringCase(a, b)) return true;
+    WCHAR wide[2][kPathSize], full[2][MAX_PATH];
+    const char* paths[2] = {a, b};
+    for (int k = 0; k < 2; ++k) {
+        if (!MultiByteToWideChar(CP_ACP, 0, paths[k], -1, wide[k], kPathSize)) return false;
+        DWORD length = GetFullPathNameW(wide[k], MAX_PATH, full[k], nullptr);
+        if (length == 0 || length >= MAX_PATH) return false;
+        CharUpperBuffW(full[k], length);
+    }
+    return lstrcmpW(full[0], full[1]) == 0;
 }
 
 // Builds both paths of an entry behind the prefix. An entry is used only
@@ -46,48 +92,113 @@ static bool BuildListPath() {
     return PrefixFits && AppendString(JpegPath, kPairListFileName);
 }
 
-// The JPEG path followed by blanks up to 30 bytes after the prefix, so the
-// blanks cover what is left of a longer earlier line.
-static void DrawJpegPath(HDC dc) {
-    char line[kPathSize + 32];
-    if (!CopyString(line, JpegPath)) return;
-    size_t length = strlen(line);
-    while (length < PrefixLength + 30) line[length++] = ' ';
-    line[length] = '\0';
-    ShowLine(dc, 10, 30, line);
+// Windows names one file in many spellings (".\a.jpg", "a.jpg.", full-width
+// letters in either case), so the names alone cannot tell whether a BMP
+// would land on a file the installer placed. The files decide: an entry
+// whose BMP already exists as its own JPEG, another entry's JPEG or the
+// list file is left alone, so no picture is overwritten before it is read
+// and nothing written is deleted afterwards.
+static void CheckEntries() {
+    FileIdentity list = {}, sources[kCapacity] = {};
+    bool listKnown = BuildListPath() && IdentifyFile(JpegPath, &list);
+    bool sourceKnown[kCapacity] = {};
+    for (int i = 0; i < PairCount; ++i) {
+        Usable[i] = BuildEntryPaths(Pairs[i]);
+        if (Usable[i]) sourceKnown[i] = IdentifyFile(JpegPath, &sources[i]);
+    }
+    for (int i = 0; i < PairCount; ++i) {
+        FileIdentity target;
+        if (!Usable[i] || !BuildEntryPaths(Pairs[i]) || !IdentifyFile(BmpPath, &target)) continue;
+        if (listKnown && SameFile(target, list)) Usable[i] = false;
+        for (int j = 0; j < PairCount; ++j)
+            if (sourceKnown[j] && SameFile(target, sources[j])) Usable[i] = false;
+    }
 }
 
-// Converts every usable entry, then deletes the list file and the JPEGs
-// whose BMP was written. A JPEG whose conversion failed stays, so nothing
-// the installer placed is lost. dc may be null when there is nothing to
-// draw on (hidden start, no window).
+// A JPEG path that now holds a BMP written by some entry is that entry's
+// result, not a source to delete.
+static bool HoldsWrittenBmp(const char* path) {
+    FileIdentity file;
+    if (!IdentifyFile(path, &file)) return false;
+    for (int i = 0; i < PairCount; ++i)
+        if (Restored[i] && WrittenKnown[i] && SameFile(file, Written[i])) return true;
+    return false;
+}
+
+// The count line and a path, each followed by blanks so that a shorter text
+// covers what is left of a longer earlier one ("あと10" then "あと9").
+// Handed to the screen at once: the work goes on inside this paint, and
+// Wine copies a window to the screen when its thread waits; a copy taken in
+// the middle of drawing a line otherwise stays up (a blank count line) until
+// the next file finishes. The zero wait returns at once on Windows.
+static void ShowProgress(HDC dc, int left, const char* path) {
+    if (!dc) return;
+    char status[64];
+    snprintf(status, sizeof status, "只今、変換中! あと%d", left);
+    size_t length = strlen(status);
+    while (length < 24) status[length++] = ' ';
+    status[length] = '\0';
+    ShowLine(dc, 10, 10, status);
+    char line[kPathSize + 32];
+    if (path && CopyString(line, path)) {
+        length = strlen(line);
+        while (length < PrefixLength + 30) line[length++] = ' ';
+        line[length] = '\0';
+        ShowLine(dc, 10, 30, line);
+    }
+    GdiFlush();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
+}
+
+static void OnRestored(const PoolJob& job, int status, void* context) {
+    int entry = JobEntries[job.number];
+    Restored[entry] = status != 0;
+    if (Restored[entry]) WrittenKnown[entry] = IdentifyFile(job.target, &Written[entry]);
+    ShowProgress(static_cast<HDC>(context), --FilesLeft, job.source);
+}
+
+// Converts every usable entry on all processors, then deletes the list file
+// and the JPEGs whose BMP was written. A JPEG whose conversion failed stays,
+// so nothing the installer placed is lost. Entries that write the same BMP,
+// or read what another writes, keep their list order. dc may be null when
+// there is nothing to draw on (hidden start, no window).
 static void RestoreAll(HDC dc) {
     WorkDone = true;
-    bool restored[kCapacity] = {};
     if (dc) {
         SetBkColor(dc, RGB(192, 192, 192));
         SetTextColor(dc, RGB(0, 0, 0));
     }
     ShowLine(dc, 10, 10, "   いまから変換開始     ");
+    CheckEntries();
+    FilesLeft = PairCount;
+    ShowProgress(dc, FilesLeft, nullptr);
+    ConvertPool* pool = StartPool(RESTORER_WORKERS, OnRestored, dc, SameFileName);
+    int jobs = 0;
     for (int i = 0; i < PairCount; ++i) {
-        char status[64];
-        wsprintfA(status, "只今、変換中! あと%d", PairCount - i);
-        ShowLine(dc, 10, 10, status);
-        bool usable = BuildEntryPaths(Pairs[i]);
-        DrawJpegPath(dc);
-        if (usable) restored[i] = ConvertJpgToBmp(BmpPath, JpegPath) != 0;
+        PoolJob job = {};
+        job.run = RunJpgToBmpJob;
+        if (!Usable[i] || !BuildEntryPaths(Pairs[i]) || !CopyString(job.source, JpegPath) ||
+            !CopyString(job.target, BmpPath)) {
+            ShowProgress(dc, --FilesLeft, JpegPath);
+            continue;
+        }
+        JobEntries[jobs++] = i;
+        AddPoolJob(pool, job);
     }
+    FinishPool(pool);
     ShowLine(dc, 10, 10, "       変換完了         ");
 
     if (BuildListPath()) DeleteFileA(JpegPath);
     for (int i = 0; i < PairCount; ++i)
-        if (restored[i] && BuildEntryPaths(Pairs[i])) DeleteFileA(JpegPath);
+        if (Restored[i] && BuildEntryPaths(Pairs[i]) && !HoldsWrittenBmp(JpegPath)) DeleteFileA(JpegPath);
 }
 
-static void ReadPairList() {
+// A start hidden by the installer must not wait on a box nobody can see:
+// then the missing list is simply an empty one.
+static void ReadPairList(int showState) {
     FILE* list = BuildListPath() ? fopen(JpegPath, "r") : nullptr;
     if (!list) {
-        MessageBoxA(nullptr, "ﾌｧｲﾙが開けません", "ﾌｧｲﾙｴﾗｰ", MB_OK | MB_ICONWARNING);
+        if (showState != SW_HIDE) MessageBoxA(nullptr, "ﾌｧｲﾙが開けません", "ﾌｧｲﾙｴﾗｰ", MB_OK | MB_ICONWARNING);
         PairCount = 0;
         return;
     }
@@ -161,7 +272,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     PrefixLength = strlen(FolderPrefix);
     memcpy(JpegPath, FolderPrefix, PrefixLength + 1);
     memcpy(BmpPath, FolderPrefix, PrefixLength + 1);
-    ReadPairList();
+    ReadPairList(showState);
 
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_BYTEALIGNCLIENT;

@@ -1,0 +1,54 @@
+// A pool of workers that run conversion jobs on every processor. The caller
+// feeds jobs one at a time as it finds them (a folder search, a pair list);
+// the queue is short, so memory stays bounded: each worker holds at most one
+// decoded image. Jobs that depend on an earlier one (same target, or one's
+// source is the other's target) start only after it has finished, so the
+// files written are those of a one-by-one loop in the order given.
+// Results are reported on the caller's thread, inside AddPoolJob and
+// FinishPool, in the order the jobs finish.
+#pragma once
+#include "bounded_string.h"
+
+struct PoolJob;
+typedef int (*PoolJobProcedure)(const PoolJob& job);
+
+// A file whose paths could not be built is added with run null: it counts
+// as failed, in its place among the others.
+struct PoolJob {
+    PoolJobProcedure run;  // one conversion: returns 0 on failure
+    char source[kPathSize];
+    char target[kPathSize];
+    int quality;
+    int progressive;
+    long number;  // set by AddPoolJob: 0, 1, 2... in the order jobs were added
+};
+
+// The three primitives as jobs.
+int RunJpgToBmpJob(const PoolJob& job);
+int RunBmpToJpgJob(const PoolJob& job);
+int RunJpgToJpgJob(const PoolJob& job);
+
+// Called on the caller's thread for every finished job with its status.
+typedef void (*PoolReport)(const PoolJob& job, int status, void* context);
+// Whether two paths name the same file; SamePathIgnoringCase by default.
+typedef bool (*PoolSamePath)(const char* a, const char* b);
+
+struct PoolSummary {
+    long done;         // jobs run
+    long failed;       // of which returned 0
+    PoolJob firstFailed;  // the failed job added first; valid when failed > 0
+};
+
+struct ConvertPool;
+
+// workers 0: one per processor. report and samePath may be null. Never
+// fails: without threads the jobs run on the caller's thread in AddPoolJob.
+ConvertPool* StartPool(int workers, PoolReport report, void* context, PoolSamePath samePath = nullptr);
+// Queues a copy of the job; waits while the queue is full or an earlier
+// job it depends on has not finished.
+void AddPoolJob(ConvertPool* pool, const PoolJob& job);
+// Waits for every job, reports the last ones, stops the workers, frees the
+// pool and returns the counts.
+PoolSummary FinishPool(ConvertPool* pool);
+// The number of workers StartPool(0, ...) uses.
+int ProcessorCount();
