@@ -19,7 +19,7 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
   -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
 cmake --build build/tsan --target pool_tests -j "$jobs"
-TSAN_OPTIONS="halt_on_error=1 suppressions=$TOLVANE_ROOT/tests/tsan_suppressions.txt" build/tsan/tests/pool_tests
+TSAN_OPTIONS="halt_on_error=1" build/tsan/tests/pool_tests
 
 echo "== Windows build: tolvinst, tolvane and their tests (MinGW-w64, run under Wine)"
 cmake --preset windows >/dev/null
