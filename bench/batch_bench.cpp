@@ -6,13 +6,8 @@
 //   tolvane_batch_bench ours DIRECTION WORKERS BATCHDIR OUTDIR
 //                                             one batch in a fresh process,
 //                                             so its peak RSS is its own
-#include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "convert_pool.h"
 
 namespace {
@@ -32,84 +28,6 @@ const char* kDirectionArg[kDirections] = {"jpg2bmp", "bmp2jpg"};
 const char* kDirectionTitle[kDirections] = {"JPEG -> BMP", "BMP -> JPEG (quality 75, baseline)"};
 const char* SourceKind(int d) { return d == kBmpToJpg ? "bmp" : "jpg"; }
 const char* TargetKind(int d) { return d == kJpgToBmp ? "bmp" : "jpg"; }
-
-[[noreturn]] void Fail(const char* what, const std::string& detail) {
-    fprintf(stderr, "batch bench: %s %s\n", what, detail.c_str());
-    exit(1);
-}
-
-double Now() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-std::vector<std::string> ListFiles(const std::string& dir, const std::string& kind) {
-    std::vector<std::string> names;
-    DIR* d = opendir(dir.c_str());
-    if (!d) Fail("cannot list", dir);
-    const std::string suffix = "." + kind;
-    while (dirent* e = readdir(d)) {
-        std::string n = e->d_name;
-        if (n.size() > suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0)
-            names.push_back(n.substr(0, n.size() - suffix.size()));
-    }
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-void EmptyFolder(const std::string& dir) {
-    mkdir(dir.c_str(), 0755);
-    for (const char* kind : {"bmp", "jpg"})
-        for (const std::string& n : ListFiles(dir, kind)) unlink((dir + "/" + n + "." + kind).c_str());
-    sync();
-}
-
-pid_t Spawn(const std::vector<std::string>& args, int out) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (out >= 0)
-        posix_spawn_file_actions_adddup2(&actions, out, 1);
-    else
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) Fail("cannot start", args[0]);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void Wait(pid_t pid, const char* what) {
-    int status;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail("failed:", what);
-}
-
-std::string Capture(const std::vector<std::string>& args) {
-    int p[2];
-    if (pipe2(p, O_CLOEXEC) != 0) Fail("pipe", "");
-    pid_t pid = Spawn(args, p[1]);
-    close(p[1]);
-    std::string text;
-    char buffer[256];
-    for (ssize_t n; (n = read(p[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-    close(p[0]);
-    Wait(pid, args[0].c_str());
-    return text;
-}
-
-long MaxRssKb() {
-    FILE* f = fopen("/proc/self/status", "r");
-    if (!f) Fail("cannot read", "/proc/self/status");
-    char line[256];
-    long kb = -1;
-    while (fgets(line, sizeof line, f))
-        if (sscanf(line, "VmHWM: %ld kB", &kb) == 1) break;
-    fclose(f);
-    return kb;
-}
 
 // ---- ours: the pool fed file by file, as a folder search feeds it ----------
 
@@ -154,9 +72,9 @@ double RunTools(int d, const std::string& batch, const std::string& out) {
         std::string source = batch + "/" + SourceKind(d) + "/" + n + "." + SourceKind(d);
         std::string target = out + "/" + n + "." + TargetKind(d);
         if (d == kJpgToBmp)
-            Wait(Spawn({"djpeg", "-bmp", "-outfile", target, source}, -1), "djpeg");
+            Wait(Spawn({"djpeg", "-bmp", "-outfile", target, source}, -1, -1), "djpeg");
         else
-            Wait(Spawn({"cjpeg", "-baseline", "-quality", std::to_string(kQuality), "-outfile", target, source}, -1),
+            Wait(Spawn({"cjpeg", "-baseline", "-quality", std::to_string(kQuality), "-outfile", target, source}, -1, -1),
                  "cjpeg");
     }
     return Now() - start;
