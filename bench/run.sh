@@ -16,16 +16,8 @@ bench=build/bench/bench/tolvane_bench
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/jpg" "$work/bmp"
-photos=/usr/share/backgrounds/mate
-for f in abstract/Elephants_3840x2160 abstract/Elephants nature/Blinds nature/Dune nature/Garden \
-         nature/RainDrops nature/Storm nature/TwoWings nature/Wood; do
-  cp "$photos/$f.jpg" "$work/jpg/"
-done
-"$bench" make-synthetic "$work/jpg"
-for j in "$work"/jpg/*.jpg; do
-  n=$(basename "$j" .jpg)
-  djpeg -bmp -outfile "$work/bmp/$n.bmp" "$j"
-done
+. bench/photos.sh
+make_bench_photos "$work/jpg" "$work/bmp"
 
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; $(date -u '+%Y-%m-%d')"
 # Debian's Pillow: the python3 first on PATH may be another interpreter.

@@ -20,16 +20,9 @@ tolvinst=$root/build/windows/restorer/tolvinst.exe
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-installer.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/photos" "$work/bmp"
-photos=/usr/share/backgrounds/mate
-for f in abstract/Elephants_3840x2160 abstract/Elephants nature/Blinds nature/Dune nature/Garden \
-         nature/RainDrops nature/Storm nature/TwoWings nature/Wood; do
-  cp "$photos/$f.jpg" "$work/photos/"
-done
-build/bench/bench/tolvane_bench make-synthetic "$work/photos"
 # The product's pictures are the BMP files.
-for j in "$work"/photos/*.jpg; do
-  djpeg -bmp -outfile "$work/bmp/$(basename "$j" .jpg).bmp" "$j"
-done
+. bench/photos.sh
+make_bench_photos "$work/photos" "$work/bmp"
 
 # The same script, shipping the BMP files and neither tolvinst nor the list.
 sed -e '/File "${TOLVINST}"/d' -e '/tvfile.txt"$/d' -e 's/\\\*\.jpg"/\\*.bmp"/' \
