@@ -403,6 +403,14 @@ TEST_F(ConversionTest, FileWhosePathDoesNotFitCountsAsFailed) {
     EXPECT_EQ(std::vector<std::string>{"a.jpg"}, Listing(At("changjpg")));
 }
 
+// A source path one byte too long for the buffer: the file is still named.
+TEST_F(ConversionTest, FileWhoseSourcePathDoesNotFitIsNamedWhole) {
+    std::string longName = std::string(256 - folder.Path().size() - 5, 'r') + ".jpg";
+    ASSERT_TRUE(SaveJpeg(At(longName), MakePicture(8, 8, 3), 90));
+    ExpectBox(RunFolder(IDM_FOLDER_JPG_TO_BMP, folder.Path())[1], "JPG>BMP変換",
+              "変換出来ません！\n1 ファイル中 1 ファイルが失敗しました。\n最初のファイル : " + longName, true);
+}
+
 // The threads of this process now.
 std::set<DWORD> ThreadIds() {
     std::set<DWORD> ids;

@@ -140,14 +140,14 @@ PoolJobProcedure JobProcedureOf(ConversionKind kind) {
 
 // One found file: its source and target paths, and the JPEG options as
 // they are now. A path that does not fit gives a job that only counts as
-// failed; its source then holds as much of the path as fits, to name the
-// file in the closing box.
+// failed; a source path that does not fit is replaced by the bare name,
+// which names the file in the closing box.
 PoolJob MakeFoundFileJob(const FolderRun& run, const char* name) {
     PoolJob job = {};
     job.quality = JpegOptions.quality;
     job.progressive = JpegOptions.progressive;
     if (!JoinPath(job.source, run.folder, name)) {
-        snprintf(job.source, sizeof job.source, "%s\\%s", run.folder, name);
+        snprintf(job.source, sizeof job.source, "%s", name);
         return job;
     }
     const Direction& direction = DirectionOf(run.kind);
