@@ -1,10 +1,19 @@
 // The conversions, settings, version dialog and help through the real menu
 // ids, with the platform's choosers and message boxes answered in process.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "conversions.h"
 #include "dialog_answerer.h"
 #include "resource.h"
 #include "settings.h"
@@ -392,6 +401,95 @@ TEST_F(ConversionTest, FileWhosePathDoesNotFitCountsAsFailed) {
     ExpectBox(RunFolder(IDM_FOLDER_JPG_TO_JPG, folder.Path())[1], "JPG>JPG変換",
               "変換出来ません！\n2 ファイル中 1 ファイルが失敗しました。\n最初のファイル : " + longName, true);
     EXPECT_EQ(std::vector<std::string>{"a.jpg"}, Listing(At("changjpg")));
+}
+
+// A source path one byte too long for the buffer: the file is still named.
+TEST_F(ConversionTest, FileWhoseSourcePathDoesNotFitIsNamedWhole) {
+    std::string longName = std::string(256 - folder.Path().size() - 5, 'r') + ".jpg";
+    ASSERT_TRUE(SaveJpeg(At(longName), MakePicture(8, 8, 3), 90));
+    ExpectBox(RunFolder(IDM_FOLDER_JPG_TO_BMP, folder.Path())[1], "JPG>BMP変換",
+              "変換出来ません！\n1 ファイル中 1 ファイルが失敗しました。\n最初のファイル : " + longName, true);
+}
+
+// The threads of this process now.
+std::set<DWORD> ThreadIds() {
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// Every file of a folder and its subfolders, by relative name.
+void Collect(const std::string& folder, const std::string& prefix, std::map<std::string, std::vector<uint8_t>>& files) {
+    for (const std::string& name : Listing(folder)) {
+        std::string path = folder + "\\" + name;
+        if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            Collect(path, prefix + name + "\\", files);
+        } else {
+            files[prefix + name] = ReadBytes(path);
+        }
+    }
+}
+
+// Any number of workers writes the bytes one worker writes and closes with
+// the same box, naming the same first failure: a large corrupt file that
+// fails late and a small one that fails at once.
+TEST_F(ConversionTest, FolderCommandsOnFourWorkersWriteWhatOneWorkerWrites) {
+    std::map<std::string, std::vector<uint8_t>> inputs;
+    const struct {
+        const char* stem;
+        int width, height, channels;
+    } pictures[] = {{"large", 1600, 1200, 3}, {"big1", 1200, 900, 3}, {"big2", 1200, 901, 3},
+                    {"big3", 1201, 900, 3},   {"写真", 33, 17, 3},      {"grey", 20, 20, 1},
+                    {"tiny", 1, 1, 3},        {"wide", 300, 7, 3}};
+    for (const auto& p : pictures) {
+        Pixels picture = MakePicture(p.width, p.height, p.channels, p.width);
+        ASSERT_TRUE(SaveJpeg(scratch / "in.jpg", picture, 85));
+        inputs[p.stem + std::string(".jpg")] = ReadBytes(scratch / "in.jpg");
+        inputs[p.stem + std::string(".bmp")] = EncodePlainBmp(picture);
+    }
+    for (const char* type : {".jpg", ".bmp"}) {
+        const std::vector<uint8_t>& large = inputs[std::string("large") + type];
+        inputs[std::string("cut") + type].assign(large.begin(), large.begin() + large.size() * 9 / 10);
+        inputs[std::string("junk") + type] = {'j', 'u', 'n', 'k'};
+    }
+    JpegOptions = {80, 1};
+
+    for (int command : {IDM_FOLDER_JPG_TO_BMP, IDM_FOLDER_BMP_TO_JPG, IDM_FOLDER_JPG_TO_JPG}) {
+        SCOPED_TRACE(command);
+        std::map<std::string, std::vector<uint8_t>> written[2];
+        std::string box[2];
+        for (int run = 0; run < 2; ++run) {
+            TempFolder work;
+            for (const auto& input : inputs) ASSERT_TRUE(WriteBytes(work / input.first, input.second));
+            FolderConvertWorkers = run == 0 ? 1 : 4;
+            // Threads that appear while the command runs: its workers.
+            std::atomic<bool> finished{false};
+            std::set<DWORD> seen;
+            std::thread sampler([&] {
+                while (!finished)
+                    for (DWORD id : ThreadIds()) seen.insert(id);
+            });
+            std::set<DWORD> before = ThreadIds();
+            box[run] = RunFolder(command, work.Path())[1].text;
+            finished = true;
+            sampler.join();
+            FolderConvertWorkers = 0;
+            for (DWORD id : before) seen.erase(id);
+            EXPECT_EQ(run == 0 ? 1u : 4u, seen.size()) << "workers";
+            Collect(work.Path(), "", written[run]);
+        }
+        int changed = 0;
+        for (const auto& file : written[0]) changed += inputs.count(file.first) == 0 || inputs[file.first] != file.second;
+        EXPECT_EQ(8, changed) << "the good pictures converted";
+        EXPECT_NE(std::string::npos, box[0].find("10 ファイル中 2 ファイルが失敗しました。")) << box[0];
+        EXPECT_EQ(box[0], box[1]);
+        EXPECT_TRUE(written[0] == written[1]) << "byte for byte";
+    }
 }
 
 // The browser gives "C:\" for a drive root; the separator appended after it

@@ -9,8 +9,11 @@
 #include "bounded_string.h"
 #include "command_support.h"
 #include "convert.h"
+#include "convert_pool.h"
 #include "frame.h"
 #include "settings.h"
+
+int FolderConvertWorkers = 0;
 
 namespace {
 
@@ -86,20 +89,16 @@ bool JoinPath(char (&path)[kPathSize], const char* folder, const char* name) {
 }
 
 // A folder run has three parts kept apart: the search that hands out the
-// found names, the conversion of one found file (which shares nothing but
-// the read-only run and the JPEG options), and the tally with its closing box.
+// found names, the job made for one found file (which shares nothing but
+// the read-only run and the JPEG options), and the tally with its closing
+// box. The jobs run on every processor; each name is handed to the pool as
+// it is found, so a large folder is never held in memory at once.
 
 // One run of a folder command: what every file of it shares.
 struct FolderRun {
     ConversionKind kind;
     char folder[kPathSize];
     char outputFolder[kPathSize];  // re-encoding only
-};
-
-struct FolderTally {
-    int files = 0;
-    int failed = 0;
-    char firstFailed[MAX_PATH] = "";
 };
 
 // The search: file names one by one, in the file system's order. Folders
@@ -130,35 +129,47 @@ void EndSearch(FolderSearch& search) {
     if (search.handle != INVALID_HANDLE_VALUE) FindClose(search.handle);
 }
 
-// One found file: its source and target paths and its conversion.
-// A path that does not fit is not used; the file then counts as failed.
-bool ConvertFoundFile(const FolderRun& run, const char* name) {
-    char source[kPathSize], target[kPathSize];
-    if (!JoinPath(source, run.folder, name)) return false;
+PoolJobProcedure JobProcedureOf(ConversionKind kind) {
+    switch (kind) {
+    case ConversionKind::JpgToBmp: return RunJpgToBmpJob;
+    case ConversionKind::BmpToJpg: return RunBmpToJpgJob;
+    case ConversionKind::JpgToJpg: break;
+    }
+    return RunJpgToJpgJob;
+}
+
+// One found file: its source and target paths, and the JPEG options as
+// they are now. A path that does not fit gives a job that only counts as
+// failed; a source path that does not fit is replaced by the bare name,
+// which names the file in the closing box.
+PoolJob MakeFoundFileJob(const FolderRun& run, const char* name) {
+    PoolJob job = {};
+    job.quality = JpegOptions.quality;
+    job.progressive = JpegOptions.progressive;
+    if (!JoinPath(job.source, run.folder, name)) {
+        snprintf(job.source, sizeof job.source, "%s", name);
+        return job;
+    }
     const Direction& direction = DirectionOf(run.kind);
     bool fits = run.kind == ConversionKind::JpgToJpg
-                    ? JoinPath(target, run.outputFolder, name)
-                    : CopyString(target, source) && ReplaceLastBytes(target, direction.replacedBytes, direction.replacement);
-    return fits && Convert(run.kind, source, target);
+                    ? JoinPath(job.target, run.outputFolder, name)
+                    : CopyString(job.target, job.source) &&
+                          ReplaceLastBytes(job.target, direction.replacedBytes, direction.replacement);
+    if (fits) job.run = JobProcedureOf(run.kind);
+    return job;
 }
 
-// The tally and the closing message: "変換完了" only when every file
-// converted.
-void CountResult(FolderTally& tally, const char* name, bool converted) {
-    ++tally.files;
-    if (converted) return;
-    if (tally.failed++ == 0) snprintf(tally.firstFailed, sizeof tally.firstFailed, "%s", name);
-}
-
-void ShowFolderResult(const char* caption, const FolderTally& tally) {
-    if (tally.files == 0) {
+// The closing message: "変換完了" only when every file converted; else
+// the count and the first failed file in search order.
+void ShowFolderResult(const char* caption, const PoolSummary& tally) {
+    if (tally.done == 0) {
         ShowWarningBox(MainWindow(), kCannotConvert, caption);
     } else if (tally.failed == 0) {
         ShowCompletionBox(MainWindow(), kConverted, caption);
     } else {
         char text[512];
-        snprintf(text, sizeof text, "%s\n%d ファイル中 %d ファイルが失敗しました。\n最初のファイル : %s",
-                 kCannotConvert, tally.files, tally.failed, tally.firstFailed);
+        snprintf(text, sizeof text, "%s\n%ld ファイル中 %ld ファイルが失敗しました。\n最初のファイル : %s",
+                 kCannotConvert, tally.done, tally.failed, FileNamePart(tally.firstFailed.source));
         ShowWarningBox(MainWindow(), text, caption);
     }
 }
@@ -207,11 +218,12 @@ void FolderConvertCommand(ConversionKind kind) {
     FolderRun run = {kind, "", ""};
     if (!ChooseFolder(direction.folderTitle, run.folder)) return;
     if (kind == ConversionKind::JpgToJpg && !PrepareOutputFolder(run)) return;
-    FolderTally tally;
+    // Returns only when every job has finished.
+    ConvertPool* pool = StartPool(FolderConvertWorkers, nullptr, nullptr);
     FolderSearch search;
     if (StartSearch(search, run)) {
-        while (const char* name = NextFoundFile(search)) CountResult(tally, name, ConvertFoundFile(run, name));
+        while (const char* name = NextFoundFile(search)) AddPoolJob(pool, MakeFoundFileJob(run, name));
     }
     EndSearch(search);
-    ShowFolderResult(direction.caption, tally);
+    ShowFolderResult(direction.caption, FinishPool(pool));
 }
