@@ -77,9 +77,109 @@ inline uint8_t InkToLight(int ink, int black) {
     return static_cast<uint8_t>(static_cast<double>(ink) * static_cast<double>(black) / 255.0 + 0.5);
 }
 
+// libjpeg keeps the coefficients of a whole picture while it decodes a
+// progressive or multi-scan file (and while it encodes one): tens of
+// megabytes it would take from the system and give back for every file, a
+// page fault on each page's first touch. These arrays come from the kept
+// blocks instead. libjpeg reaches them only through its memory manager's
+// methods, so only those that make, reach and free them are replaced.
+struct CoefficientArray {
+    JBLOCKARRAY rows;
+    void* block;
+    JDIMENSION blocksPerRow;
+    JDIMENSION rowCount;
+    CoefficientArray* next;
+};
+
+struct CoefficientArrays {
+    jpeg_memory_mgr* manager;
+    void (*realize)(j_common_ptr);
+    void (*freePool)(j_common_ptr, int);
+    void (*destroy)(j_common_ptr);
+    CoefficientArray* arrays;
+};
+
+CoefficientArrays* ArraysOf(j_common_ptr info) { return static_cast<CoefficientArrays*>(info->client_data); }
+
+jvirt_barray_ptr RequestArray(j_common_ptr info, int pool, boolean, JDIMENSION blocksPerRow, JDIMENSION rowCount,
+                              JDIMENSION) {
+    if (pool != JPOOL_IMAGE) ERREXIT1(info, JERR_BAD_POOL_ID, pool);
+    CoefficientArrays* all = ArraysOf(info);
+    CoefficientArray* a =
+        static_cast<CoefficientArray*>(all->manager->alloc_small(info, JPOOL_IMAGE, sizeof(CoefficientArray)));
+    a->rows = nullptr;
+    a->block = nullptr;
+    a->blocksPerRow = blocksPerRow;
+    a->rowCount = rowCount;
+    a->next = all->arrays;
+    all->arrays = a;
+    return reinterpret_cast<jvirt_barray_ptr>(a);
+}
+
+// Every array starts zeroed, as libjpeg's own decoder asks; its encoder
+// writes each block before reading it.
+void RealizeArrays(j_common_ptr info) {
+    CoefficientArrays* all = ArraysOf(info);
+    all->realize(info);
+    const size_t align = 32;  // as libjpeg aligns large blocks for its SIMD code
+    for (CoefficientArray* a = all->arrays; a; a = a->next) {
+        if (a->rows) continue;
+        size_t rowBytes = static_cast<size_t>(a->blocksPerRow) * sizeof(JBLOCK);
+        if (a->rowCount == 0 || rowBytes == 0 || rowBytes > (SIZE_MAX - align) / a->rowCount)
+            ERREXIT1(info, JERR_OUT_OF_MEMORY, 1);
+        size_t bytes = rowBytes * a->rowCount;
+        a->block = TakeBlock(bytes + align);
+        if (!a->block) ERREXIT1(info, JERR_OUT_OF_MEMORY, 2);
+        uint8_t* at = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(a->block) + align - 1) & ~(align - 1));
+        memset(at, 0, bytes);
+        a->rows = static_cast<JBLOCKARRAY>(all->manager->alloc_small(info, JPOOL_IMAGE, a->rowCount * sizeof(JBLOCKROW)));
+        for (JDIMENSION y = 0; y < a->rowCount; ++y) a->rows[y] = reinterpret_cast<JBLOCKROW>(at + y * rowBytes);
+    }
+}
+
+JBLOCKARRAY AccessArray(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION start, JDIMENSION count, boolean) {
+    CoefficientArray* a = reinterpret_cast<CoefficientArray*>(array);
+    if (!a->rows || start > a->rowCount || count > a->rowCount - start) ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+    return a->rows + start;
+}
+
+void GiveArraysBack(CoefficientArrays* all) {
+    for (CoefficientArray* a = all->arrays; a; a = a->next) GiveBlock(a->block);
+    all->arrays = nullptr;  // the records themselves go with libjpeg's image pool
+}
+
+void FreePool(j_common_ptr info, int pool) {
+    CoefficientArrays* all = ArraysOf(info);
+    if (pool == JPOOL_IMAGE) GiveArraysBack(all);
+    all->freePool(info, pool);
+}
+
+void DestroyMemory(j_common_ptr info) {
+    CoefficientArrays* all = ArraysOf(info);
+    GiveArraysBack(all);
+    all->destroy(info);
+}
+
+// After jpeg_create_*: all must outlive the libjpeg object.
+void KeepCoefficientsInBlocks(j_common_ptr info, CoefficientArrays* all) {
+    jpeg_memory_mgr* m = info->mem;
+    all->manager = m;
+    all->realize = m->realize_virt_arrays;
+    all->freePool = m->free_pool;
+    all->destroy = m->self_destruct;
+    all->arrays = nullptr;
+    info->client_data = all;
+    m->request_virt_barray = RequestArray;
+    m->realize_virt_arrays = RealizeArrays;
+    m->access_virt_barray = AccessArray;
+    m->free_pool = FreePool;
+    m->self_destruct = DestroyMemory;
+}
+
 struct Decoder {
     jpeg_decompress_struct info;
     ErrorManager errors;
+    CoefficientArrays arrays;
     Image* image = nullptr;
     JSAMPLE* cmykRow = nullptr;
 };
@@ -198,6 +298,7 @@ void TermDestination(j_compress_ptr info) {
 struct Encoder {
     jpeg_compress_struct info;
     ErrorManager errors;
+    CoefficientArrays arrays;
     Destination destination;
 };
 
@@ -232,6 +333,7 @@ Image* Decode(const uint8_t* data, size_t size, FileSource* source) {
     if (setjmp(d->errors.escape) == 0) {
         d->info.err = &d->errors.manager;
         jpeg_create_decompress(&d->info);
+        KeepCoefficientsInBlocks(reinterpret_cast<j_common_ptr>(&d->info), &d->arrays);
         if (source)
             d->info.src = &source->manager;
         else
@@ -295,6 +397,7 @@ int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive)
     if (setjmp(e->errors.escape) == 0) {
         e->info.err = &e->errors.manager;
         jpeg_create_compress(&e->info);
+        KeepCoefficientsInBlocks(reinterpret_cast<j_common_ptr>(&e->info), &e->arrays);
         EncodeRows(e, *image, quality, progressive != 0);
         ok = true;
     }
