@@ -1,16 +1,12 @@
 // The conversions, settings, version dialog and help through the real menu
 // ids, with the platform's choosers and message boxes answered in process.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "conversions.h"
@@ -411,18 +407,6 @@ TEST_F(ConversionTest, FileWhoseSourcePathDoesNotFitIsNamedWhole) {
               "変換出来ません！\n1 ファイル中 1 ファイルが失敗しました。\n最初のファイル : " + longName, true);
 }
 
-// The threads of this process now.
-std::set<DWORD> ThreadIds() {
-    std::set<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
-    CloseHandle(snapshot);
-    return ids;
-}
-
 // Every file of a folder and its subfolders, by relative name.
 void Collect(const std::string& folder, const std::string& prefix, std::map<std::string, std::vector<uint8_t>>& files) {
     for (const std::string& name : Listing(folder)) {
@@ -466,21 +450,11 @@ TEST_F(ConversionTest, FolderCommandsOnFourWorkersWriteWhatOneWorkerWrites) {
         for (int run = 0; run < 2; ++run) {
             TempFolder work;
             for (const auto& input : inputs) ASSERT_TRUE(WriteBytes(work / input.first, input.second));
+            // That four workers really overlap is the pool's own test; a
+            // thread count sampled from here misses workers on a busy machine.
             FolderConvertWorkers = run == 0 ? 1 : 4;
-            // Threads that appear while the command runs: its workers.
-            std::atomic<bool> finished{false};
-            std::set<DWORD> seen;
-            std::thread sampler([&] {
-                while (!finished)
-                    for (DWORD id : ThreadIds()) seen.insert(id);
-            });
-            std::set<DWORD> before = ThreadIds();
             box[run] = RunFolder(command, work.Path())[1].text;
-            finished = true;
-            sampler.join();
             FolderConvertWorkers = 0;
-            for (DWORD id : before) seen.erase(id);
-            EXPECT_EQ(run == 0 ? 1u : 4u, seen.size()) << "workers";
             Collect(work.Path(), "", written[run]);
         }
         int changed = 0;
