@@ -20,17 +20,18 @@ export WINEPREFIX="$TOLVANE_ROOT/build/wineprefix-run"
 case "$program" in
   tolvane) exe=build/windows/workbench/tolvane.exe; args=() ;;
   tolvinst)
-    # A folder as an installer leaves it: JPEG photos and their pair list.
+    # A folder as an installer leaves it: 96 JPEG photos and their pair list,
+    # enough to see the restorer at work on every core.
     demo="$TOLVANE_ROOT/build/restorer-demo"
     rm -rf "$demo"; mkdir -p "$demo"
     photos=(/usr/share/backgrounds/mate/nature/*.jpg)
     names=()
-    for copy in 1 2 3; do
+    for copy in 1 2 3 4 5 6 7 8; do
       for p in "${photos[@]}"; do n=$(basename "$p" .jpg)$copy; cp "$p" "$demo/$n.jpg"; names+=("$n"); done
     done
     { echo "${#names[@]}"; for n in "${names[@]}"; do echo "$n.jpg"; echo "$n.bmp"; done; } |
       sed 's/$/\r/' >"$demo/tvfile.txt"
-    : "${TOLVANE_SHOT_DELAY:=2}"
+    : "${TOLVANE_SHOT_DELAY:=2.5}"
     exe=build/windows/restorer/tolvinst.exe
     args=("Z:${demo//\//\\}\\") ;;
   *) echo "usage: $0 [tolvane|tolvinst] [screenshot.png]" >&2; exit 2 ;;
