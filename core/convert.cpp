@@ -11,6 +11,8 @@ int ConvertJpgToBmp(const char* bmpPath, const char* jpgPath) {
 }
 
 int ConvertBmpToJpg(const char* jpgPath, const char* bmpPath, int quality, int progressive) {
+    int streamed = BMPtoJPG(jpgPath, bmpPath, quality, progressive);
+    if (streamed != kBmpNotStreamed) return streamed;
     ImageHandle image = BMPtoDIB(bmpPath);
     if (image == 0) return 0;
     int status = DIBtoJPG(jpgPath, image, quality, progressive);

@@ -216,17 +216,21 @@ Image* DecodeRle(const uint8_t* data, size_t size, const Layout& l, const Palett
     return nullptr;
 }
 
-Image* Decode(uint8_t* data, size_t size) {
-    if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return nullptr;
-    if (Get32(data + 2) > size) return nullptr;  // truncated file
+// Every check of the headers and the palette, before any pixel. data holds
+// the file's first bytes: the whole file, or at least everything before the
+// pixels and no fewer than 14 + 124 + 16 bytes (the longest header and its
+// masks, read before the pixel offset is checked); size is the file's.
+bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal, Channel* rgb) {
+    if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return false;
+    if (Get32(data + 2) > size) return false;  // truncated file
     const uint32_t offset = Get32(data + 10);
     const uint32_t headerSize = Get32(data + 14);
     const bool core = headerSize == 12;
     const bool os2v2 = headerSize == 16 || headerSize == 64;
     const bool windows = headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
                          headerSize == 124;
-    if (!core && !os2v2 && !windows) return nullptr;
-    if (14 + uint64_t(headerSize) > size) return nullptr;
+    if (!core && !os2v2 && !windows) return false;
+    if (14 + uint64_t(headerSize) > size) return false;
     const uint8_t* h = data + 14;
 
     int64_t width, height;
@@ -244,14 +248,14 @@ Image* Decode(uint8_t* data, size_t size) {
         if (headerSize >= 40) {
             compression = Get32(h + 16);
             sizeImage = Get32(h + 20);
-            if (Get32(h + 24) > kMaxDensity || Get32(h + 28) > kMaxDensity) return nullptr;
+            if (Get32(h + 24) > kMaxDensity || Get32(h + 28) > kMaxDensity) return false;
             colorsUsed = Get32(h + 32);
         }
     }
-    if (planes != 1) return nullptr;
+    if (planes != 1) return false;
     const bool topDown = height < 0;
     const int64_t rows = topDown ? -height : height;
-    if (width <= 0 || rows == 0 || width > kMaxImageSide || rows > kMaxImageSide) return nullptr;
+    if (width <= 0 || rows == 0 || width > kMaxImageSide || rows > kMaxImageSide) return false;
 
     // Formats we read; OS/2 2.x compression 3 and 4 mean Huffman and RLE24.
     bool known;
@@ -266,10 +270,9 @@ Image* Decode(uint8_t* data, size_t size) {
         case kAlphaBitFields: known = windows && (bpp == 16 || bpp == 32); break;
         default: known = false;
     }
-    if (!known) return nullptr;
-    if (sizeImage && uint64_t(offset) + sizeImage > size) return nullptr;  // claims more than the file holds
+    if (!known) return false;
+    if (sizeImage && uint64_t(offset) + sizeImage > size) return false;  // claims more than the file holds
 
-    Channel rgb[3];
     uint32_t maskBytes = 0;
     if (bpp == 16 || bpp == 32) {
         uint32_t masks[3];
@@ -281,33 +284,33 @@ Image* Decode(uint8_t* data, size_t size) {
             const uint8_t* at = h + 40;  // after a 40-byte header, or inside a longer one
             if (headerSize == 40) {
                 maskBytes = compression == kBitFields ? 12 : 16;
-                if (14 + 40 + uint64_t(maskBytes) > size) return nullptr;
+                if (14 + 40 + uint64_t(maskBytes) > size) return false;
             }
             for (int i = 0; i < 3; ++i) masks[i] = Get32(at + 4 * i);
         }
         const uint32_t all = bpp == 16 ? 0xFFFF : 0xFFFFFFFF;
-        if ((masks[0] | masks[1] | masks[2]) & ~all) return nullptr;  // mask wider than the pixel
-        if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2])) return nullptr;
+        if ((masks[0] | masks[1] | masks[2]) & ~all) return false;  // mask wider than the pixel
+        if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2])) return false;
         for (int i = 0; i < 3; ++i)
-            if (!rgb[i].Set(masks[i])) return nullptr;
+            if (!rgb[i].Set(masks[i])) return false;
     }
 
     // Colour table: 3 bytes an entry for OS/2 1.x, 4 otherwise. A count
     // the header states must fit before the pixels; without one, the room
     // before the pixels (up to 2^bpp entries) is the palette.
     const uint64_t paletteAt = 14 + uint64_t(headerSize) + maskBytes;
-    if (offset < paletteAt || offset >= size) return nullptr;
+    if (offset < paletteAt || offset >= size) return false;
     const uint32_t entrySize = core ? 3 : 4;
     const uint64_t room = (offset - paletteAt) / entrySize;
-    if (colorsUsed > room) return nullptr;
-    Palette pal;
+    if (colorsUsed > room) return false;
+    Palette& pal = *outPal;
     pal.count = 0;
     pal.grey = false;
     if (bpp <= 8) {
         const uint32_t most = 1u << bpp;
         uint64_t count = colorsUsed ? colorsUsed : room;
         pal.count = count < most ? uint32_t(count) : most;
-        if (pal.count == 0) return nullptr;
+        if (pal.count == 0) return false;
         pal.grey = true;
         for (uint32_t i = 0; i < pal.count; ++i) {
             const uint8_t* e = data + paletteAt + i * entrySize;
@@ -316,7 +319,7 @@ Image* Decode(uint8_t* data, size_t size) {
         }
     }
 
-    Layout l;
+    Layout& l = *out;
     l.width = int(width);
     l.rows = int(rows);
     l.topDown = topDown;
@@ -324,9 +327,25 @@ Image* Decode(uint8_t* data, size_t size) {
     l.compression = compression;
     l.offset = offset;
     l.stride = (uint64_t(width) * bpp + 31) / 32 * 4;
-    if (compression == kRle8 || compression == kRle4) return DecodeRle(data, size, l, pal);
-    if (l.stride * uint64_t(rows) > size - offset) return nullptr;  // truncated pixel data
-    if (l.stride * uint64_t(rows) > kMaxImageBytes) return nullptr;
+    return true;
+}
+
+// Uncompressed pixels: all rows in the file, within the memory bound.
+bool PixelsFit(const Layout& l, uint64_t size) {
+    const uint64_t bytes = l.stride * uint64_t(l.rows);
+    return bytes <= size - l.offset && bytes <= kMaxImageBytes;
+}
+
+Image* Decode(uint8_t* data, size_t size) {
+    Layout l;
+    Palette pal;
+    Channel rgb[3];
+    if (!ReadLayout(data, size, &l, &pal, rgb)) return nullptr;
+    const int64_t width = l.width;
+    const uint32_t bpp = uint32_t(l.bpp);
+    const uint32_t offset = l.offset;
+    if (l.compression == kRle8 || l.compression == kRle4) return DecodeRle(data, size, l, pal);
+    if (!PixelsFit(l, size)) return nullptr;  // truncated pixel data, or too large
 
     uint8_t* bits = data + offset;
     if (bpp == 24) {
@@ -349,6 +368,22 @@ Image* Decode(uint8_t* data, size_t size) {
 }
 
 }  // namespace
+
+int ReadBmpRows(const uint8_t* head, size_t have, uint64_t size, BmpRows* rows) {
+    if (have < size && (have < 14 + 124 + 16 || Get32(head + 10) > have)) return kBmpOther;
+    Layout l;
+    Palette pal;
+    Channel rgb[3];
+    if (!ReadLayout(head, size, &l, &pal, rgb)) return kBmpRefused;
+    if (l.bpp != 24 || l.compression != kRgb) return kBmpOther;
+    if (!PixelsFit(l, size)) return kBmpRefused;
+    rows->width = l.width;
+    rows->rows = l.rows;
+    rows->topDown = l.topDown;
+    rows->offset = l.offset;
+    rows->stride = size_t(l.stride);
+    return kBmpPlain24;
+}
 
 Image* DecodeBmp(uint8_t* data, size_t size) {
     Image* image = data ? Decode(data, size) : nullptr;

@@ -50,6 +50,11 @@ static bool WriteAll(intptr_t f, const uint8_t* data, size_t size) {
     }
     return true;
 }
+static bool ReadAllAt(intptr_t f, uint64_t at, uint8_t* data, size_t size) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(at);
+    return SetFilePointerEx(reinterpret_cast<HANDLE>(f), to, nullptr, FILE_BEGIN) && ReadAll(f, data, size);
+}
 static void CloseFile(intptr_t f) { CloseHandle(reinterpret_cast<HANDLE>(f)); }
 static intptr_t CreateNew(const char* path) {
     HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -85,6 +90,16 @@ static bool WriteAll(intptr_t f, const uint8_t* data, size_t size) {
         if (put <= 0) return false;
         data += put;
         size -= static_cast<size_t>(put);
+    }
+    return true;
+}
+static bool ReadAllAt(intptr_t f, uint64_t at, uint8_t* data, size_t size) {
+    while (size > 0) {
+        ssize_t got = pread(static_cast<int>(f), data, size, static_cast<off_t>(at));
+        if (got <= 0) return false;
+        data += got;
+        at += static_cast<uint64_t>(got);
+        size -= static_cast<size_t>(got);
     }
     return true;
 }
@@ -129,6 +144,10 @@ size_t ReadInput(InputFile* file, uint8_t* data, size_t room) {
     }
     file->left -= n;
     return n;
+}
+
+bool ReadInputAt(InputFile* file, uint64_t at, uint8_t* data, size_t size) {
+    return ReadAllAt(file->handle, at, data, size);
 }
 
 void CloseInput(InputFile* file) {

@@ -18,6 +18,8 @@ struct InputFile {
 bool OpenInput(InputFile* file, const char* path, uint64_t maxBytes);
 // Reads up to room bytes; 0 at the end of the file or when reading fails.
 size_t ReadInput(InputFile* file, uint8_t* data, size_t room);
+// Reads exactly size bytes from byte at on; false when they are not there.
+bool ReadInputAt(InputFile* file, uint64_t at, uint8_t* data, size_t size);
 void CloseInput(InputFile* file);
 
 struct SaveFile {

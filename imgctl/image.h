@@ -42,3 +42,29 @@ Image* DecodeJpeg(const uint8_t* data, size_t size);
 // The same, reading the file a piece at a time.
 Image* DecodeJpegFile(struct InputFile* file);
 Image* DecodeBmp(uint8_t* data, size_t size);
+
+// A BMP file whose pixels are plain 24-bit rows, read straight from the file.
+struct BmpRows {
+    int width;
+    int rows;
+    bool topDown;     // the file's first row is the top one
+    uint64_t offset;  // of the first stored row
+    size_t stride;    // bytes per stored row
+};
+enum { kBmpRefused, kBmpPlain24, kBmpOther };
+// Checks a BMP file's headers as DecodeBmp does. head holds the file's first
+// have bytes of size. kBmpPlain24 fills rows; kBmpRefused: DecodeBmp would
+// refuse the file; kBmpOther: another kind of pixels, or headers reaching
+// past head.
+int ReadBmpRows(const uint8_t* head, size_t have, uint64_t size, BmpRows* rows);
+
+// Hands a JPEG writer the picture's rows, top row first.
+struct RowSource {
+    // Points rows[0..) at up to most rows from the top-down row top on;
+    // returns how many, 0 when they cannot be had (the save then fails).
+    int (*get)(RowSource* self, int top, int most, uint8_t** rows);
+};
+// Saves width x height pixels of channels bytes each (BGR or grey) as a JPEG,
+// as DIBtoJPG does.
+int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive,
+             RowSource* source);

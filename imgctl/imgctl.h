@@ -15,3 +15,8 @@ ImageHandle BMPtoDIB(const char* path);
 int DIBtoBMP(const char* path, ImageHandle image);
 int DIBtoJPG(const char* path, ImageHandle image, int quality, int progressive);
 void DeleteDIB(ImageHandle image);
+// BMPtoDIB and DIBtoJPG in one, reading the rows of an uncompressed 24-bit
+// BMP straight from the file, a few at a time. kBmpNotStreamed for other
+// BMP files, which are then for BMPtoDIB and DIBtoJPG.
+enum { kBmpNotStreamed = -1 };
+int BMPtoJPG(const char* jpgPath, const char* bmpPath, int quality, int progressive);

@@ -302,24 +302,37 @@ struct Encoder {
     Destination destination;
 };
 
-void EncodeRows(Encoder* e, const Image& image, int quality, int progressive) {
+bool EncodeRows(Encoder* e, int width, int height, int channels, int quality, int progressive, RowSource* source) {
     j_compress_ptr info = &e->info;
     info->dest = &e->destination.manager;
-    info->image_width = static_cast<JDIMENSION>(image.width);
-    info->image_height = static_cast<JDIMENSION>(image.height);
-    info->input_components = image.channels;
-    info->in_color_space = image.channels == 1 ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    info->image_width = static_cast<JDIMENSION>(width);
+    info->image_height = static_cast<JDIMENSION>(height);
+    info->input_components = channels;
+    info->in_color_space = channels == 1 ? JCS_GRAYSCALE : JCS_EXT_BGR;
     jpeg_set_defaults(info);  // YCbCr with 4:2:0 sampling for colour
     jpeg_set_quality(info, quality, TRUE);  // baseline-compatible tables
     if (progressive) jpeg_simple_progression(info);
     jpeg_start_compress(info, TRUE);
     while (info->next_scanline < info->image_height) {
-        JSAMPROW rows[16];
-        int y = static_cast<int>(info->next_scanline), n = 0;
-        for (; n < 16 && y + n < image.height; ++n) rows[n] = ImageRow(image, y + n);
+        uint8_t* rows[16];
+        int y = static_cast<int>(info->next_scanline);
+        int n = source->get(source, y, height - y < 16 ? height - y : 16, rows);
+        if (n <= 0) return false;
         jpeg_write_scanlines(info, rows, static_cast<JDIMENSION>(n));
     }
     jpeg_finish_compress(info);
+    return true;
+}
+
+struct ImageRows {
+    RowSource source;
+    const Image* image;
+};
+
+int RowsOfImage(RowSource* self, int top, int most, uint8_t** rows) {
+    const Image& image = *reinterpret_cast<ImageRows*>(self)->image;
+    for (int i = 0; i < most; ++i) rows[i] = ImageRow(image, top + i);
+    return most;
 }
 
 // Decodes the bytes in memory, or the file when source is set.
@@ -375,9 +388,8 @@ Image* DecodeJpegFile(InputFile* file) {
     return image;
 }
 
-int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive) {
-    const Image* image = reinterpret_cast<const Image*>(handle);
-    if (!path || !image) return kImgctlFailed;
+int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive,
+             RowSource* source) {
     if (quality < 1) quality = 1;
     if (quality > 100) quality = 100;
     SaveFile file;
@@ -398,8 +410,7 @@ int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive)
         e->info.err = &e->errors.manager;
         jpeg_create_compress(&e->info);
         KeepCoefficientsInBlocks(reinterpret_cast<j_common_ptr>(&e->info), &e->arrays);
-        EncodeRows(e, *image, quality, progressive != 0);
-        ok = true;
+        ok = EncodeRows(e, width, height, channels, quality, progressive != 0, source);
     }
     jpeg_destroy_compress(&e->info);
     delete e;
@@ -408,4 +419,13 @@ int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive)
         return kImgctlFailed;
     }
     return CommitSave(&file) ? kImgctlSaved : kImgctlFailed;
+}
+
+int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive) {
+    const Image* image = reinterpret_cast<const Image*>(handle);
+    if (!path || !image) return kImgctlFailed;
+    ImageRows rows;
+    rows.source.get = RowsOfImage;
+    rows.image = image;
+    return SaveJpegRows(path, image->width, image->height, image->channels, quality, progressive, &rows.source);
 }

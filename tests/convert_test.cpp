@@ -2,6 +2,9 @@
 // leave on disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "convert.h"
 #include "test_images.h"
 
@@ -34,6 +37,62 @@ TEST_F(Primitives, BmpToJpegPassesQualityAndProgressiveThrough) {
     EXPECT_TRUE(IsProgressive(ReadBytes(At("high.jpg"))));
     EXPECT_LT(ReadBytes(At("low.jpg")).size(), ReadBytes(At("high.jpg")).size());
     EXPECT_LT(MaxDifference(picture, LoadJpegPixels(At("high.jpg"))), MaxDifference(picture, LoadJpegPixels(At("low.jpg"))));
+}
+
+// A plain 24-bit BMP of the picture with junk in the row padding, stored
+// bottom-up or top-down.
+std::vector<uint8_t> Bmp24(const Pixels& picture, bool topDown) {
+    std::vector<uint8_t> v = EncodePlainBmp(picture);
+    const size_t stride = (size_t(picture.width) * 3 + 3) & ~size_t(3), used = size_t(picture.width) * 3;
+    for (int y = 0; y < picture.height; ++y)
+        std::fill(v.begin() + 54 + y * stride + used, v.begin() + 54 + (y + 1) * stride, uint8_t(0x5A));
+    if (topDown) {
+        for (int a = 0, b = picture.height - 1; a < b; ++a, --b)
+            std::swap_ranges(v.begin() + 54 + a * stride, v.begin() + 54 + (a + 1) * stride, v.begin() + 54 + b * stride);
+        const int32_t height = -picture.height;
+        memcpy(&v[22], &height, 4);  // little-endian on every target
+    }
+    return v;
+}
+
+// Plain 24-bit files are read a chunk of rows at a time straight into the
+// JPEG writer; the JPEG must be byte for byte the one from loading the whole
+// picture. Widths give row padding 0..3; 1001 and 1002 pixels wide, a
+// chunk holds 87 rows, so 300 and 131 rows take several chunks.
+TEST_F(Primitives, StreamedBmpToJpegEqualsLoadThenSave) {
+    const struct { int width, height; } sizes[] = {{4, 1}, {1, 9}, {2, 16}, {3, 17}, {1001, 300}, {1002, 131}};
+    int seed = 0;
+    for (const auto& size : sizes) {
+        for (bool topDown : {false, true}) {
+            ASSERT_TRUE(WriteBytes(At("in.bmp"), Bmp24(MakePicture(size.width, size.height, 3, ++seed), topDown)));
+            for (int progressive : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << size.width << "x" << size.height << (topDown ? " top-down" : "")
+                                                << (progressive ? " progressive" : ""));
+                ASSERT_EQ(1, BMPtoJPG(At("streamed.jpg").c_str(), At("in.bmp").c_str(), 80, progressive));
+                EXPECT_EQ(1, ConvertBmpToJpg(At("converted.jpg").c_str(), At("in.bmp").c_str(), 80, progressive));
+                ImageHandle whole = BMPtoDIB(At("in.bmp").c_str());
+                ASSERT_NE(0u, whole);
+                EXPECT_EQ(1, DIBtoJPG(At("whole.jpg").c_str(), whole, 80, progressive));
+                DeleteDIB(whole);
+                EXPECT_EQ(ReadBytes(At("whole.jpg")), ReadBytes(At("streamed.jpg")));
+                EXPECT_EQ(ReadBytes(At("whole.jpg")), ReadBytes(At("converted.jpg")));
+            }
+        }
+    }
+
+    // Other BMPs go the whole-picture way; rows missing from the file fail
+    // without leaving a target.
+    ASSERT_TRUE(WriteBytes(At("grey.bmp"), EncodePlainBmp(MakePicture(9, 5, 1))));
+    EXPECT_EQ(kBmpNotStreamed, BMPtoJPG(At("grey.jpg").c_str(), At("grey.bmp").c_str(), 80, 0));
+    EXPECT_EQ(1, ConvertBmpToJpg(At("grey.jpg").c_str(), At("grey.bmp").c_str(), 80, 0));
+    std::vector<uint8_t> cut = Bmp24(MakePicture(1001, 300, 3), false);
+    cut.resize(cut.size() - 1);
+    const uint32_t cutSize = uint32_t(cut.size());
+    memcpy(&cut[2], &cutSize, 4);  // the file size agrees: only a row is short
+    ASSERT_TRUE(WriteBytes(At("cut.bmp"), cut));
+    EXPECT_EQ(0, BMPtoJPG(At("cut.jpg").c_str(), At("cut.bmp").c_str(), 80, 0));
+    EXPECT_EQ(0, ConvertBmpToJpg(At("cut.jpg").c_str(), At("cut.bmp").c_str(), 80, 1));
+    EXPECT_FALSE(FileExists(At("cut.jpg")));
 }
 
 TEST_F(Primitives, JpegToJpegTakesSourceFirstAndCanRewriteItsOwnSource) {
