@@ -32,6 +32,18 @@ bool IsShiftJisLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+size_t WholeCharacterLength(const char* text, size_t limit) {
+    size_t used = 0;
+    while (text[used]) {
+        bool lead = IsShiftJisLeadByte(static_cast<unsigned char>(text[used]));
+        if (lead && !text[used + 1]) break;
+        size_t step = lead ? 2 : 1;
+        if (used + step > limit) break;
+        used += step;
+    }
+    return used;
+}
+
 static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 const char* FileNamePart(const char* path) {

@@ -25,6 +25,10 @@ template <size_t N> [[nodiscard]] bool ReplaceLastBytes(char (&dst)[N], size_t c
 // Shift-JIS: a lead byte starts a two-byte character whose second byte may
 // be 0x5C, the path separator; scans for separators must step over it.
 bool IsShiftJisLeadByte(unsigned char c);
+// The length of the longest start of `text` that holds at most `limit`
+// bytes and cuts no double-byte character in half (a lead byte at the very
+// end, without its second byte, is left out too).
+size_t WholeCharacterLength(const char* text, size_t limit);
 // The file-name part of a path: what follows its last "\", "/" or drive colon.
 const char* FileNamePart(const char* path);
 // A name that stays inside the folder it is relative to: not empty, no drive,

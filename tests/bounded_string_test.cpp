@@ -59,6 +59,16 @@ TEST(BoundedString, ReplaceLastBytesDerivesNamesWithoutParsingExtensions) {
     EXPECT_STREQ("abcdefg", full);
 }
 
+TEST(BoundedString, WholeCharacterLengthNeverCutsADoubleByteCharacter) {
+    // "表" is 0x95 0x5C: its second byte looks like a separator.
+    const struct {
+        const char* text;
+        size_t limit, expected;
+    } cases[] = {{"abc", 2, 2}, {"abc", 9, 3}, {"a\x95\x5C", 2, 1}, {"a\x95\x5C", 3, 3},
+                 {"ab\x95", 9, 2}, {"", 4, 0}};
+    for (const auto& c : cases) EXPECT_EQ(c.expected, WholeCharacterLength(c.text, c.limit)) << c.text;
+}
+
 TEST(BoundedString, FileNamePartStepsOverShiftJisTrailBytes) {
     EXPECT_STREQ("photo.jpg", FileNamePart("C:\\pics\\photo.jpg"));
     EXPECT_STREQ("photo.jpg", FileNamePart("pics/photo.jpg"));

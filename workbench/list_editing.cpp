@@ -63,13 +63,8 @@ void ReportLeftOut(int tooLong, int noRoom) {
 void DeriveBmpName(const char* jpgName, char (&bmpName)[kNameSize]) {
     size_t length = strnlen(jpgName, kNameBytes);
     size_t kept = length < 3 ? 0 : length - 3;
-    size_t end = 0;  // at most kept, at a character boundary
-    while (end < kept) {
-        size_t step = IsShiftJisLeadByte(static_cast<unsigned char>(jpgName[end])) ? 2 : 1;
-        if (end + step > kept) break;
-        end += step;
-    }
-    // end <= 57, so the name and "bmp" always fit.
+    // At most 57 bytes, so the name and "bmp" always fit.
+    size_t end = WholeCharacterLength(jpgName, kept);
     memmove(bmpName, jpgName, end);
     memcpy(bmpName + end, "bmp", sizeof "bmp");
 }

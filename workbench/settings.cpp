@@ -47,14 +47,7 @@ bool IsForbiddenInNames(unsigned char c) { return c < 0x20 || strchr("\\/:*?\"<>
 // Copies at most size - 1 bytes of src, dropping a double-byte character
 // that would be cut in half.
 void CopyWholeCharacters(char* dst, size_t size, const char* src) {
-    size_t used = 0;
-    while (src[used]) {
-        bool lead = IsShiftJisLeadByte(static_cast<unsigned char>(src[used]));
-        if (lead && !src[used + 1]) break;
-        size_t step = lead ? 2 : 1;
-        if (used + step > size - 1) break;
-        used += step;
-    }
+    size_t used = WholeCharacterLength(src, size - 1);
     memcpy(dst, src, used);
     dst[used] = '\0';
 }
