@@ -1,0 +1,22 @@
+// The few file-system questions the restore rules ask, answered the way the
+// platform resolves names: on Windows one file has many spellings (case,
+// also of full-width letters, ".\", trailing dots and blanks), so the files
+// themselves decide where the names cannot.
+#pragma once
+#include <cstdint>
+
+// A file as the file system knows it, whatever spelling reached it.
+struct FileIdentity {
+    uint64_t volume;
+    uint64_t index;
+};
+
+// False when the path names nothing (or nothing that can be opened).
+bool IdentifyFile(const char* path, FileIdentity* identity);
+bool SameFile(const FileIdentity& a, const FileIdentity& b);
+// Whether two paths name one file as the system resolves names, whether or
+// not it exists yet.
+bool SameFileName(const char* a, const char* b);
+// An existing file that is not a folder.
+bool IsPlainFile(const char* path);
+bool RemoveFile(const char* path);

@@ -1,0 +1,29 @@
+// Whether each entry of a pair list would be restored from a folder as it
+// stands. The restorer refuses what this finds before it converts anything;
+// the workbench's save and tolvpack check report it while the author can
+// still fix the list.
+#pragma once
+#include "pair_list.h"
+
+// Entries a list may hold: the workbench's capacity. A list claiming more is
+// refused whole by the restorer.
+constexpr int kListCapacity = 200;
+
+enum EntryProblem {
+    kEntryRestorable = 0,
+    kEntryNameNotCarried,    // a name empty, over 60 bytes, or holding a blank or a control byte
+    kEntryNameLeavesFolder,  // a drive, a leading separator or a ".." component
+    kEntryPathTooLong,       // folder and name together do not fit a path buffer
+    kEntryJpegMissing,       // no such JPEG file in the folder
+    kEntryBmpIsItsJpeg,      // the BMP would overwrite its own JPEG
+    kEntryBmpIsAnotherJpeg,  // ... another entry's JPEG
+    kEntryBmpIsListFile,     // ... the list file
+};
+
+// Whether a name survives being written into a list file and read back:
+// 1 to 60 bytes, no blank, no control byte.
+bool IsCarriableName(const char* name);
+
+// folderPrefix is the folder the list lies in, ending in its separator (or
+// empty: the current folder). problems[i] is set for each entry.
+void CheckListEntries(const char* folderPrefix, const PairEntry* entries, int count, EntryProblem* problems);
