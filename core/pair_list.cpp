@@ -4,6 +4,17 @@
 #include <cstdlib>
 #include <cstring>
 
+static const int kEndOfText = 0x1A;
+
+// Reads a byte; the end-of-text byte ends the file for good (it is put
+// back, so every later read meets it again).
+static int ReadByte(FILE* stream) {
+    int c = fgetc(stream);
+    if (c != kEndOfText) return c;
+    ungetc(c, stream);
+    return EOF;
+}
+
 static bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 // Reads the next white-space separated token. Keeps at most size-1 bytes but
@@ -11,14 +22,14 @@ static bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '
 // of the file before any token.
 static long ReadToken(FILE* stream, char* buffer, size_t size) {
     int c;
-    do c = fgetc(stream); while (c != EOF && IsBlank(c));
+    do c = ReadByte(stream); while (c != EOF && IsBlank(c));
     if (c == EOF) {
         buffer[0] = '\0';
         return -1;
     }
     long length = 0;
     size_t kept = 0;
-    for (; c != EOF && !IsBlank(c); c = fgetc(stream), ++length)
+    for (; c != EOF && !IsBlank(c); c = ReadByte(stream), ++length)
         if (kept + 1 < size) buffer[kept++] = static_cast<char>(c);
     buffer[kept] = '\0';
     return length;
@@ -57,10 +68,12 @@ static void ReadName(FILE* stream, char (&name)[kNameSize]) {
     if (length < 0 || static_cast<size_t>(length) > kNameBytes) name[0] = '\0';
 }
 
-int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity) {
+int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity) {
     char token[20];  // longer count tokens are cut to their first 19 bytes
+    if (overCapacity) *overCapacity = false;
     if (ReadToken(stream, token, sizeof token) < 0) return 0;
     double value = ParseCount(token);
+    if (overCapacity) *overCapacity = value > capacity;
     int count;
     if (value > capacity) count = capacity;
     else if (value > 0) count = static_cast<int>(value);

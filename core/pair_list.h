@@ -14,10 +14,13 @@ constexpr char kPairListFileName[] = "tvfile.txt";
 
 // Reads a list file into entries[0 .. capacity-1] and returns the count.
 // The count token is read as a decimal number truncated toward zero and
-// clamped to 0 .. capacity. A name token longer than 60 bytes, and every
-// name the file does not reach, reads as an empty name: never a cut or
-// stale one. Entries at and above the count are not touched.
-int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity);
+// clamped to 0 .. capacity; overCapacity, when given, tells whether it
+// claimed more. A name token longer than 60 bytes, and every name the file
+// does not reach, reads as an empty name: never a cut or stale one. Entries
+// at and above the count are not touched. The byte 0x1A ends the file, as
+// it does for Windows' text-mode streams, so every reader of a list reads
+// the same names whatever the mode and platform.
+int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity = nullptr);
 
 // Writes count and names, each on a line ended by CR LF. Open the stream in
 // binary mode so the line ends are the same on every platform.
