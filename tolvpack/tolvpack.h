@@ -1,0 +1,31 @@
+// tolvpack: the author's round of the workbench and the restorer from a
+// build script. Each command returns the program's exit code: 0 all good,
+// 1 something did not pass, 2 trouble (bad usage, unreadable input).
+#pragma once
+
+enum { kExitGood = 0, kExitNotPassed = 1, kExitTrouble = 2 };
+
+struct PackOptions {
+    int quality;
+    int progressive;
+    int jobs;            // 0: one worker per processor
+    const char* source;  // the folder of BMP files
+    const char* out;     // where the JPEGs and the list go; null: beside the BMPs
+};
+int PackCommand(const PackOptions& options);
+
+struct CheckOptions {
+    const char* folder;   // holding tvfile.txt and the JPEGs
+    const char* bmpFrom;  // the original BMPs when they are not in folder; may be null
+    bool minPsnrGiven;
+    double minPsnr;
+};
+int CheckCommand(const CheckOptions& options);
+
+int RestoreCommand(const char* folder, int jobs);
+
+// The whole command line, parsed by CLI11.
+int RunTolvpack(int argc, char** argv);
+
+// "tolvpack: <file>: <what>" on standard error.
+void ReportFileError(const char* file, const char* what);
