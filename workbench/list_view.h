@@ -5,7 +5,6 @@
 
 #include "pair_list.h"
 
-constexpr int kListCapacity = 200;
 constexpr int kRowsShown = 16;
 constexpr int kScrollStep = 8;
 constexpr int kLastTop = kListCapacity - kRowsShown;  // highest first row
