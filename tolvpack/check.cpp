@@ -12,6 +12,7 @@
 #include "list_check.h"
 #include "pair_list.h"
 #include "progress.h"
+#include "spelt_folder.h"
 #include "tolvpack.h"
 
 namespace {
@@ -81,8 +82,8 @@ struct Totals {
 }  // namespace
 
 int CheckCommand(const CheckOptions& options) {
-    char prefix[kPathSize], listPath[kPathSize];
-    if (!JoinFolder(prefix, options.folder, "") || !JoinFolder(listPath, options.folder, kPairListFileName)) {
+    char listPath[kPathSize];
+    if (!JoinFolder(listPath, options.folder, kPairListFileName)) {
         ReportFileError(options.folder, "path longer than 255 bytes");
         return kExitTrouble;
     }
@@ -98,8 +99,15 @@ int CheckCommand(const CheckOptions& options) {
     bool pass = !overCapacity;
     if (overCapacity) printf("%s: more than 200 entries: the restorer restores none of them\n", listPath);
 
+    // Looked at under the names the list uses, as the restorer would.
     static EntryProblem problems[kListCapacity];
-    CheckListEntries(prefix, entries, count, problems);
+    SpeltFolder spelt;
+    if (!OpenSpeltFolder(options.folder, false, &spelt)) {
+        ReportFileError(options.folder, "cannot read the folder");
+        return kExitTrouble;
+    }
+    CheckListEntries(spelt.prefix, entries, count, problems);
+    CloseSpeltFolder(&spelt, false);
     Progress progress;
     StartProgress(progress, "check", count);
     Totals totals;

@@ -1,5 +1,6 @@
 #include "folder_files.h"
 
+#include <cstdio>
 #include <cstring>
 
 #ifdef _WIN32
@@ -77,8 +78,6 @@ static bool IsFolder(const char* path) {
 
 static bool MakeOneFolder(const char* path) { return CreateDirectoryA(path, nullptr) || IsFolder(path); }
 
-bool ReplaceFileWith(const char* to, const char* from) { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING); }
-
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)); }
 
 int64_t FileBytes(const char* path) {
@@ -130,8 +129,6 @@ static bool MakeOneFolder(const char* path) {
     struct stat status;
     return mkdir(path, 0777) == 0 || (stat(path, &status) == 0 && S_ISDIR(status.st_mode));
 }
-
-bool ReplaceFileWith(const char* to, const char* from) { return rename(from, to) == 0; }
 
 bool StandardErrorIsTerminal() { return isatty(fileno(stderr)); }
 

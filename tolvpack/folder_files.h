@@ -31,8 +31,6 @@ bool NativeNameOf(const char* listName, char (&nativeName)[kPathSize]);
 bool JoinFolder(char (&path)[kPathSize], const char* folder, const char* name);
 // Makes a folder and its missing parents; true when it is there.
 bool MakeFolders(const char* path);
-// Puts `from` in the place of `to`, replacing it.
-bool ReplaceFileWith(const char* to, const char* from);
 // The size of a file in bytes, or -1.
 int64_t FileBytes(const char* path);
 bool StandardErrorIsTerminal();

@@ -89,20 +89,12 @@ bool TakeFiles(const PackOptions& options, const std::vector<const FolderFile*>&
     return all;
 }
 
-// Written whole beside its place first, as the workbench saves it, so an
-// old list is never left half overwritten.
+// Saved as the workbench and the restorer save a list: whole or not at all.
 bool WriteList(const char* listPath, const std::vector<PackFile>& files) {
     std::vector<PairEntry> entries;
     for (const PackFile& file : files)
         if (file.converted) entries.push_back(file.listed);
-    char temporary[kPathSize];
-    if (!CopyString(temporary, listPath) || !AppendString(temporary, ".new")) return false;
-    FILE* stream = fopen(temporary, "wb");
-    if (!stream) return false;
-    bool written = WritePairListFile(stream, entries.data(), static_cast<int>(entries.size()));
-    if (fclose(stream) == 0 && written && ReplaceFileWith(listPath, temporary)) return true;
-    remove(temporary);
-    return false;
+    return SavePairListFile(listPath, entries.data(), static_cast<int>(entries.size()));
 }
 
 }  // namespace

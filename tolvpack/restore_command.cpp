@@ -9,12 +9,13 @@
 #include "pair_list.h"
 #include "progress.h"
 #include "restore.h"
+#include "spelt_folder.h"
 #include "tolvpack.h"
 
 namespace {
 
 struct RestoreRun {
-    char prefix[kPathSize];
+    SpeltFolder spelt;  // the core works in it
     PairEntry entries[kListCapacity];  // as read before the restore, for the BMP of each JPEG
     int count;
     Progress progress;
@@ -39,8 +40,8 @@ void ReportOne(int left, const char* jpegPath, void* context) {
     double megapixels = 0;
     for (int i = 0; i < run.count && megapixels == 0; ++i) {
         char path[kPathSize];
-        if (JoinFolder(path, run.prefix, run.entries[i].jpgName) && strcmp(path, jpegPath) == 0 &&
-            JoinFolder(path, run.prefix, run.entries[i].bmpName))
+        if (JoinFolder(path, run.spelt.prefix, run.entries[i].jpgName) && strcmp(path, jpegPath) == 0 &&
+            JoinFolder(path, run.spelt.prefix, run.entries[i].bmpName))
             megapixels = BmpMegapixels(path);
     }
     AdvanceProgress(run.progress, megapixels);
@@ -51,22 +52,26 @@ void ReportOne(int left, const char* jpegPath, void* context) {
 int RestoreCommand(const char* folder, int jobs) {
     static RestoreRun run;
     char listPath[kPathSize];
-    if (!JoinFolder(run.prefix, folder, "") || !JoinFolder(listPath, folder, kPairListFileName)) {
-        ReportFileError(folder, "path longer than 255 bytes");
+    if (!JoinFolder(listPath, folder, kPairListFileName) || !OpenSpeltFolder(folder, true, &run.spelt)) {
+        ReportFileError(folder, "cannot work in the folder");
         return kNoList;
     }
-    if (!ReadRestoreList(run.prefix)) {
+    if (!ReadRestoreList(run.spelt.prefix)) {
+        CloseSpeltFolder(&run.spelt, false);
         ReportFileError(listPath, "no list to restore from (cannot be opened, or more than 200 entries)");
         return kNoList;
     }
     run.count = ReadList(listPath, run.entries);
     int outcome = RestoreListedFiles(jobs, ReportOne, &run);
     EndProgress(run.progress);
+    CloseSpeltFolder(&run.spelt, true);
     // The list now holds exactly the entries that were not restored.
     int kept = outcome == kRestoredAll ? 0 : ReadList(listPath, run.entries);
     for (int i = 0; i < kept; ++i) {
         char path[kPathSize];
-        if (!JoinFolder(path, run.prefix, run.entries[i].jpgName)) (void)CopyString(path, run.entries[i].jpgName);
+        char native[kPathSize];
+        if (!NativeNameOf(run.entries[i].jpgName, native) || !JoinFolder(path, folder, native))
+            (void)CopyString(path, run.entries[i].jpgName);
         ReportFileError(path, "not restored: kept with its entry in the list");
     }
     printf("%s: %d entries restored, %d kept\n", listPath, RestoreEntryCount() - kept, kept);
