@@ -34,8 +34,9 @@ int RunTolvpack(int argc, char** argv) {
     packCommand->add_option("--jobs", pack.jobs, "files converted at once (default: one per processor)")
         ->check(CLI::Range(1, 256));
     packCommand->add_option("--out", out, "folder for the JPEG files and tvfile.txt, made if missing; SOURCE is then "
-                                          "only read (default: SOURCE)");
-    packCommand->add_option("SOURCE", source, "folder of BMP files")->required();
+                                          "only read (default: SOURCE)")
+        ->type_name("DIR");
+    packCommand->add_option("SOURCE", source, "folder of BMP files")->required()->type_name("FOLDER");
 
     CheckOptions check = {nullptr, nullptr, false, 0};
     std::string checkFolder, bmpFrom;
@@ -47,7 +48,9 @@ int RunTolvpack(int argc, char** argv) {
             ->type_name("DB");
     checkCommand->add_option("--bmp-from", bmpFrom, "folder of the original BMP files (default: DIR)")
         ->type_name("FOLDER");
-    checkCommand->add_option("DIR", checkFolder, "folder holding tvfile.txt and the JPEG files")->required();
+    checkCommand->add_option("DIR", checkFolder, "folder holding tvfile.txt and the JPEG files")
+        ->required()
+        ->type_name("DIR");
 
     int restoreJobs = 0;
     std::string restoreFolder;
@@ -56,7 +59,7 @@ int RunTolvpack(int argc, char** argv) {
                    "the restored JPEGs and the list, and keeps in the list what was not restored.");
     restoreCommand->add_option("--jobs", restoreJobs, "files converted at once (default: one per processor)")
         ->check(CLI::Range(1, 256));
-    restoreCommand->add_option("DIR", restoreFolder, "the install folder")->required();
+    restoreCommand->add_option("DIR", restoreFolder, "the install folder")->required()->type_name("DIR");
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,214 @@
+// tolvpack's commands in process, on folders with Japanese names, in both
+// builds: the list bytes expected here are the same on Linux (UTF-8 names
+// on disk) and under Wine (wide names), so both builds write one list.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "convert.h"
+#include "test_images.h"
+#include "tolvpack.h"
+#ifdef _WIN32
+#include "win_process.h"
+#endif
+
+namespace {
+
+// ｂａｃｋ in ASCII sorts first; ａｂ (full-width, 82 81 82 82) before 表紙
+// (95 5C 8E 86) in Shift-JIS although UTF-8 orders them the other way;
+// 表 ends in the byte of the path separator.
+const char* const kNames[] = {u8"back.BMP", u8"表紙.bmp", u8"ａｂ.bmp"};
+const char kList[] =
+    "3\r\nback.jpg\r\nback.BMP\r\n\x82\x81\x82\x82.jpg\r\n\x82\x81\x82\x82.bmp\r\n\x95\x5C\x8E\x86.jpg\r\n"
+    "\x95\x5C\x8E\x86.bmp\r\n";
+
+// A UTF-8 file name as this platform's narrow file functions spell it.
+std::string Native(const std::string& utf8) {
+#ifdef _WIN32
+    wchar_t wide[MAX_PATH];
+    char narrow[MAX_PATH];
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, MAX_PATH);
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, MAX_PATH, nullptr, nullptr);
+    return narrow;
+#else
+    return utf8;
+#endif
+}
+
+// Files by any name, also one the narrow functions cannot spell.
+FILE* OpenNamed(const std::filesystem::path& path, bool writing) {
+#ifdef _WIN32
+    return _wfopen(path.wstring().c_str(), writing ? L"wb" : L"rb");
+#else
+    return fopen(path.c_str(), writing ? "wb" : "rb");
+#endif
+}
+
+void WriteNamed(const std::string& folder, const std::string& utf8Name, const std::vector<uint8_t>& bytes) {
+    FILE* file = OpenNamed(std::filesystem::u8path(folder) / std::filesystem::u8path(utf8Name), true);
+    ASSERT_NE(nullptr, file);
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+}
+
+std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+int RunCommand(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "tolvpack");
+    std::vector<char*> argv;
+    for (std::string& a : arguments) argv.push_back(&a[0]);
+    return RunTolvpack(static_cast<int>(argv.size()), argv.data());
+}
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::vector<uint8_t>> Snapshot(const std::string& folder) {
+    std::map<std::string, std::vector<uint8_t>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(folder))) {
+        std::vector<uint8_t>& bytes = files[entry.path().filename().u8string()];
+        if (FILE* file = OpenNamed(entry.path(), false)) {
+            for (int c; (c = fgetc(file)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
+            fclose(file);
+        }
+    }
+    return files;
+}
+
+class Tolvpack : public ::testing::Test {
+protected:
+    TempFolder folder;
+    void WritePictures(const std::string& where) {
+        int width = 37;
+        for (const char* name : kNames)
+            WriteNamed(where, name, EncodePlainBmp(MakeSmoothPicture(width++, 21, 3)));
+    }
+};
+
+struct Settings {
+    std::vector<std::string> switches;
+    int quality;
+    int progressive;
+};
+
+TEST_F(Tolvpack, PackCheckRestoreRoundTripsJapaneseNamesWithTheFolderCommandsBytes) {
+    const Settings table[] = {{{}, 100, 0}, {{"--quality", "75", "--progressive"}, 75, 1}};
+    for (const Settings& settings : table) {
+        SCOPED_TRACE(settings.quality);
+        TempFolder pictures;
+        WritePictures(pictures.Path());
+        std::vector<std::string> pack = {"pack", "--jobs", "2"};
+        pack.insert(pack.end(), settings.switches.begin(), settings.switches.end());
+        pack.push_back(pictures.Path());
+        ASSERT_EQ(0, RunCommand(pack));
+        EXPECT_EQ(kList, Text(ReadBytes(pictures / "tvfile.txt")));
+
+        std::vector<Pixels> decoded;
+        for (const char* name : kNames) {
+            std::string bmp = pictures / Native(name), jpg = bmp.substr(0, bmp.size() - 3) + "jpg";
+            std::string made = folder / "made.jpg";
+            ASSERT_EQ(1, ConvertBmpToJpg(made.c_str(), bmp.c_str(), settings.quality, settings.progressive));
+            EXPECT_EQ(ReadBytes(made), ReadBytes(jpg)) << name;
+            decoded.push_back(LoadJpegPixels(jpg));
+            remove(bmp.c_str());
+        }
+        EXPECT_EQ(0, RunCommand({"check", pictures.Path()}));
+        EXPECT_EQ(0, RunCommand({"restore", pictures.Path()}));
+        // The BMPs under their own names, the decode of their JPEGs; the
+        // JPEGs and the list gone.
+        EXPECT_EQ(3u, Snapshot(pictures.Path()).size());
+        for (size_t i = 0; i < decoded.size(); ++i)
+            EXPECT_EQ(0, MaxDifference(decoded[i], LoadBmpPixels(pictures / Native(kNames[i])))) << kNames[i];
+    }
+}
+
+TEST_F(Tolvpack, PackWithOutLeavesTheSourceAsItWasAndNamesWhatItLeftOut) {
+    std::string source = folder / "source", out = folder / "made" + kSeparator + "pictures";
+    std::filesystem::create_directory(source);
+    WritePictures(source);
+    std::vector<uint8_t> bmp = EncodePlainBmp(MakePicture(8, 8, 3));
+    WriteNamed(source, u8"with blank.bmp", bmp);
+    WriteNamed(source, u8"雪☃.bmp", bmp);  // no Shift-JIS spelling
+    WriteNamed(source, "notes.txt", {'x'});
+    auto before = Snapshot(source);
+
+    testing::internal::CaptureStderr();
+    int exitCode = RunCommand({"pack", "--out", out, source});
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(1, exitCode);
+    EXPECT_NE(std::string::npos, errors.find(u8"with blank.bmp: name holds a blank")) << errors;
+    EXPECT_NE(std::string::npos, errors.find(u8"雪☃.bmp: no Shift-JIS spelling")) << errors;
+    EXPECT_EQ(before, Snapshot(source));
+    EXPECT_EQ(kList, Text(ReadBytes(out + kSeparator + "tvfile.txt")));
+    EXPECT_EQ(4u, Snapshot(out).size());
+}
+
+struct CheckCase {
+    const char* what;
+    const char* list;  // empty: the list pack wrote
+    const char* removed;
+    std::vector<std::string> switches;
+    int exitCode;
+    const char* said;
+};
+
+TEST_F(Tolvpack, CheckReportsEveryEntryThatWouldNotBeRestoredOrFallsShort) {
+    std::string many = "201\r\n";
+    for (int i = 0; i < 201; ++i) many += "back.jpg\r\nb" + std::to_string(i) + ".bmp\r\n";
+    const CheckCase table[] = {
+        {"a whole list", "", nullptr, {"--min-psnr", "35"}, 0, "3 entries, 3 restored, 0 not"},
+        {"a missing JPEG", "", "back.jpg", {}, 1, "back.jpg -> back.BMP: no such JPEG"},
+        {"a BMP name spelling the list file", "1\r\nback.jpg\r\nTVFILE.TXT\r\n", nullptr, {}, 1,
+         "would overwrite the list file"},
+        {"201 entries", many.c_str(), nullptr, {}, 1, "more than 200 entries"},
+        {"a PSNR below the minimum", "", nullptr, {"--min-psnr", "80"}, 1, "(below --min-psnr)"},
+    };
+    for (const CheckCase& c : table) {
+        SCOPED_TRACE(c.what);
+        TempFolder pictures;
+        WritePictures(pictures.Path());
+        ASSERT_EQ(0, RunCommand({"pack", pictures.Path()}));
+        if (*c.list) ASSERT_TRUE(WriteBytes(pictures / "tvfile.txt", std::vector<uint8_t>(c.list, c.list + strlen(c.list))));
+        if (c.removed) remove((pictures / c.removed).c_str());
+        std::vector<std::string> check = {"check"};
+        check.insert(check.end(), c.switches.begin(), c.switches.end());
+        check.push_back(pictures.Path());
+        testing::internal::CaptureStdout();
+        int exitCode = RunCommand(check);
+        std::string report = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(c.exitCode, exitCode) << report;
+        EXPECT_NE(std::string::npos, report.find(c.said)) << report;
+    }
+}
+
+TEST_F(Tolvpack, UsageErrorsExitWithTwo) {
+    const std::vector<std::string> table[] = {
+        {}, {"pack"}, {"pack", "--quality", "0", "x"}, {"check", "--min-psnr", "high", "x"}, {"unpack", "x"}};
+    for (const auto& arguments : table) {
+        testing::internal::CaptureStderr();
+        int exitCode = RunCommand(arguments);
+        std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(2, exitCode) << errors;
+    }
+    EXPECT_EQ(2, RunCommand({"restore", folder / "nothing"}));  // no list to read
+}
+
+#ifdef _WIN32
+// tolvpack.exe itself, as a build script on Windows runs it.
+TEST_F(Tolvpack, ProgramWritesTheSameListAsTheLinuxBuild) {
+    WritePictures(folder.Path());
+    RunResult result = RunProgram(TOLVPACK_PATH, "pack \"" + folder.Path() + "\"", folder.Path(), SW_HIDE);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(0u, result.exitCode);
+    EXPECT_EQ(kList, Text(ReadBytes(folder / "tvfile.txt")));
+}
+#endif
+
+}  // namespace
