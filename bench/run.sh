@@ -75,3 +75,6 @@ if [ "${BENCH_RESTORER:-1}" = 1 ]; then
   printf '  %-46s %8.2fx\n' "all workers / one worker" "$(echo "$t_one / $t_all" | bc -l)" \
     "the same without start and exit" "$(echo "($t_one - $t_empty) / ($t_all - $t_empty)" | bc -l)"
 fi
+
+# ---- tolvpack pack against a cjpeg loop and Pillow with a process pool.
+bench/pack_bench.sh "$reps"

@@ -3,10 +3,17 @@
 # missing). With no X display it runs on a virtual one and saves a
 # screenshot instead:  scripts/run.sh [tolvane|tolvinst] [screenshot.png]
 # "tolvinst" shows the restorer at work on a demo folder it makes.
+# scripts/run.sh tolvpack ARGS... runs the native console tool (Linux build)
+# with those arguments, from the folder you are in.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$here/setup.sh" >/dev/null
 . "$here/env.sh"
+if [ "${1:-}" = tolvpack ]; then
+  shift
+  (cd "$TOLVANE_ROOT" && cmake --preset pack >/dev/null && cmake --build --preset pack >/dev/null)
+  exec "$TOLVANE_ROOT/build/pack/tolvpack/tolvpack" "$@"
+fi
 cd "$TOLVANE_ROOT"
 program=${1:-tolvane}
 shot=${2:-$TOLVANE_ROOT/build/$program-screenshot.png}
@@ -34,7 +41,7 @@ case "$program" in
     : "${TOLVANE_SHOT_DELAY:=2.5}"
     exe=build/windows/restorer/tolvinst.exe
     args=("Z:${demo//\//\\}\\") ;;
-  *) echo "usage: $0 [tolvane|tolvinst] [screenshot.png]" >&2; exit 2 ;;
+  *) echo "usage: $0 [tolvane|tolvinst] [screenshot.png]   or   $0 tolvpack ARGS..." >&2; exit 2 ;;
 esac
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a Debian 12 machine.
 # Idempotent: each step checks what is already there and skips it.
-#   - Debian packages (MinGW-w64, Wine, Xvfb, fonts, libjpeg-turbo, GoogleTest, clang, NSIS)
+#   - Debian packages (MinGW-w64, Wine, Xvfb, fonts, libjpeg-turbo, GoogleTest, clang, NSIS, CLI11)
 #   - the ja_JP.UTF-8 locale
 #   - libjpeg-turbo cross-built for MinGW from Debian's source package (with NASM SIMD)
 #   - a Wine prefix template with a Japanese locale and font substitutes
@@ -20,7 +20,7 @@ packages=(
   libjpeg62-turbo-dev libturbojpeg0-dev libjpeg-turbo-progs
   googletest clang libclang-rt-14-dev llvm
   python3 python3-pil mate-backgrounds time dpkg-dev
-  nsis
+  nsis libcli11-dev
 )
 
 install_packages() {
