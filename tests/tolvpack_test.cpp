@@ -129,6 +129,26 @@ TEST_F(Tolvpack, PackCheckRestoreRoundTripsJapaneseNamesWithTheFolderCommandsByt
     }
 }
 
+// On Linux the restore works in a view under the Shift-JIS names: what it
+// keeps must come back under the real names, and the view must go.
+TEST_F(Tolvpack, RestoreKeepsTheJpegAndTheEntryItCouldNotRestore) {
+    WritePictures(folder.Path());
+    ASSERT_EQ(0, RunCommand({"pack", folder.Path()}));
+    std::string damaged = folder / Native(u8"表紙.jpg");
+    std::vector<uint8_t> cut = ReadBytes(damaged);
+    cut.resize(cut.size() / 2);
+    ASSERT_TRUE(WriteBytes(damaged, cut));
+    for (const char* name : kNames) remove((folder / Native(name)).c_str());
+
+    EXPECT_EQ(1, RunCommand({"restore", folder.Path()}));
+    auto left = Snapshot(folder.Path());
+    EXPECT_EQ(4u, left.size());
+    EXPECT_EQ(cut, left[u8"表紙.jpg"]);
+    EXPECT_EQ("1\r\n\x95\x5C\x8E\x86.jpg\r\n\x95\x5C\x8E\x86.bmp\r\n", Text(left["tvfile.txt"]));
+    EXPECT_EQ(1u, left.count("back.BMP"));
+    EXPECT_EQ(1u, left.count(u8"ａｂ.bmp"));
+}
+
 TEST_F(Tolvpack, PackWithOutLeavesTheSourceAsItWasAndNamesWhatItLeftOut) {
     std::string source = folder / "source", out = folder / "made" + kSeparator + "pictures";
     std::filesystem::create_directory(source);
