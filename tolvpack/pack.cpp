@@ -18,7 +18,6 @@
 namespace {
 
 struct PackFile {
-    const FolderFile* found;
     PairEntry listed;  // Shift-JIS names
     PoolJob job;
     bool converted;
@@ -58,7 +57,7 @@ bool TakeFiles(const PackOptions& options, const std::vector<const FolderFile*>&
     char shown[kPathSize];
     for (const FolderFile* file : bmps) {
         if (!JoinFolder(shown, options.source, file->nativeName)) (void)CopyString(shown, file->nativeName);
-        PackFile pack = {file, {}, {}, false};
+        PackFile pack = {{}, {}, false};
         const char* problem = NameProblem(*file);
         if (!problem && (!CopyString(pack.listed.bmpName, file->listName) ||
                          !DeriveJpegName(file->listName, pack.listed.jpgName, kNameSize)))
