@@ -84,23 +84,31 @@ static void ConvertEntries(int workers, Reporting& reporting) {
 }
 
 // An entry is restored when its BMP is still on disk as its conversion left
-// it (a later entry writing the same file in another spelling replaced it
-// otherwise). A JPEG may go only when every entry that reads it, however
-// its name is spelt, was restored: otherwise it stays, and all of them
-// count as not restored.
+// it. Two entries that read different pictures but name one BMP (in any
+// spelling) are never restored: whichever wrote last, the other picture
+// survives only in its JPEG, and a later run must not overwrite the BMP
+// with it. A JPEG may go only when every entry that reads it, however its
+// name is spelt, was restored: otherwise it stays, and all of them count as
+// not restored.
 static void DecideRestored() {
-    bool whole[kListCapacity];
+    bool whole[kListCapacity], targetKnown[kListCapacity];
+    FileIdentity targets[kListCapacity];
     for (int i = 0; i < EntryCount; ++i) {
         char path[kPathSize];
-        FileIdentity now;
-        whole[i] = Converted[i] && WrittenKnown[i] && SourceKnown[i] && EntryPath(path, Entries[i].bmpName) &&
-                   IdentifyFile(path, &now) && SameFile(now, Written[i]);
+        targetKnown[i] = EntryPath(path, Entries[i].bmpName) && IdentifyFile(path, &targets[i]);
+        whole[i] = Converted[i] && WrittenKnown[i] && SourceKnown[i] && targetKnown[i] &&
+                   SameFile(targets[i], Written[i]);
     }
+    for (int i = 0; i < EntryCount; ++i)
+        for (int j = i + 1; j < EntryCount; ++j) {
+            bool oneTarget = targetKnown[i] && targetKnown[j] && SameFile(targets[i], targets[j]);
+            bool onePicture = SourceKnown[i] && SourceKnown[j] && SameFile(Sources[i], Sources[j]);
+            if (oneTarget && !onePicture) whole[i] = whole[j] = false;
+        }
     for (int i = 0; i < EntryCount; ++i) {
         Restored[i] = whole[i];
         for (int j = 0; j < EntryCount && Restored[i]; ++j)
-            if (j != i && !whole[j] && SourceKnown[j] && SameFile(Sources[i], Sources[j]))
-                Restored[i] = false;
+            if (j != i && !whole[j] && SourceKnown[j] && SameFile(Sources[i], Sources[j])) Restored[i] = false;
     }
 }
 
