@@ -3,9 +3,9 @@
 #pragma once
 #include <windows.h>
 
+#include "list_check.h"
 #include "pair_list.h"
 
-constexpr int kListCapacity = 200;
 constexpr int kRowsShown = 16;
 constexpr int kScrollStep = 8;
 constexpr int kLastTop = kListCapacity - kRowsShown;  // highest first row
