@@ -5,10 +5,6 @@
 #pragma once
 #include "pair_list.h"
 
-// Entries a list may hold: the workbench's capacity. A list claiming more is
-// refused whole by the restorer.
-constexpr int kListCapacity = 200;
-
 enum EntryProblem {
     kEntryRestorable = 0,
     kEntryNameNotCarried,    // a name empty, over 60 bytes, or holding a blank or a control byte

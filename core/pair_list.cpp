@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "file_io.h"
+
 static const int kEndOfText = 0x1A;
 
 // Reads a byte; the end-of-text byte ends the file for good (it is put
@@ -93,4 +95,20 @@ bool WritePairListFile(FILE* stream, const PairEntry* entries, int count) {
              fprintf(stream, "%.*s\r\n", static_cast<int>(kNameBytes), entries[i].bmpName) >= 0;
     }
     return ok && !ferror(stream);
+}
+
+bool SavePairListFile(const char* path, const PairEntry* entries, int count) {
+    // The count line and two names of at most 60 bytes per entry, each with CR LF.
+    static const size_t kLineBytes = kNameBytes + 2;
+    char text[16 + 2 * kLineBytes * kListCapacity];
+    if (count < 0 || count > kListCapacity) return false;
+    int used = snprintf(text, sizeof text, "%d\r\n", count);
+    for (int i = 0; i < count; ++i)
+        used += snprintf(text + used, sizeof text - static_cast<size_t>(used), "%.*s\r\n%.*s\r\n",
+                         static_cast<int>(kNameBytes), entries[i].jpgName, static_cast<int>(kNameBytes),
+                         entries[i].bmpName);
+    SaveFile file;
+    if (!BeginSave(&file, path)) return false;
+    SaveBytes(&file, text, static_cast<size_t>(used));
+    return CommitSave(&file);
 }

@@ -11,6 +11,9 @@ struct PairEntry {
 };
 
 constexpr char kPairListFileName[] = "tvfile.txt";
+// Entries a list may hold: the workbench's capacity. The restorer refuses a
+// list that claims more.
+constexpr int kListCapacity = 200;
 
 // Reads a list file into entries[0 .. capacity-1] and returns the count.
 // The count token is read as a decimal number truncated toward zero and
@@ -26,3 +29,8 @@ int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overC
 // binary mode so the line ends are the same on every platform.
 // Returns false when the stream reports a write error.
 bool WritePairListFile(FILE* stream, const PairEntry* entries, int count);
+
+// Replaces the file at path by a list of the entries in one step: written
+// beside it, then renamed over it (with its data on the disk first when
+// saves are durable). False, the old file as it was, when anything failed.
+bool SavePairListFile(const char* path, const PairEntry* entries, int count);

@@ -7,6 +7,7 @@
 
 #include "blocks.h"
 #include "bounded_string.h"
+#include "imgctl.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -65,6 +66,7 @@ static bool ReplaceFile(const char* from, const char* to) {
 }
 static void RemoveFile(const char* path) { DeleteFileA(path); }
 static unsigned long ProcessNumber() { return GetCurrentProcessId(); }
+static bool FlushToDisk(intptr_t f) { return FlushFileBuffers(reinterpret_cast<HANDLE>(f)) != 0; }
 
 #else
 
@@ -108,6 +110,7 @@ static intptr_t CreateNew(const char* path) { return open(path, O_WRONLY | O_CRE
 static bool ReplaceFile(const char* from, const char* to) { return rename(from, to) == 0; }
 static void RemoveFile(const char* path) { unlink(path); }
 static unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
+static bool FlushToDisk(intptr_t f) { return fsync(static_cast<int>(f)) == 0; }
 
 #endif
 
@@ -218,8 +221,13 @@ void SaveBytes(SaveFile* file, const void* data, size_t size) {
     }
 }
 
+static std::atomic<bool> DurableSaves{false};
+
+void SetDurableSaves(bool durable) { DurableSaves = durable; }
+
 bool CommitSave(SaveFile* file) {
     if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
+    if (!file->failed && DurableSaves && !FlushToDisk(file->handle)) file->failed = true;
     CloseFile(file->handle);
     file->handle = -1;
     GiveBlock(file->buffer);

@@ -33,7 +33,7 @@ struct SaveFile {
 
 bool BeginSave(SaveFile* file, const char* target);
 void SaveBytes(SaveFile* file, const void* data, size_t size);
-// Flushes and renames the temporary file over the target; false (and the
-// temporary file removed) when anything failed.
+// Writes what is buffered and renames the temporary file over the target;
+// false (and the temporary file removed) when anything failed.
 bool CommitSave(SaveFile* file);
 void AbortSave(SaveFile* file);

@@ -20,3 +20,8 @@ void DeleteDIB(ImageHandle image);
 // BMP files, which are then for BMPtoDIB and DIBtoJPG.
 enum { kBmpNotStreamed = -1 };
 int BMPtoJPG(const char* jpgPath, const char* bmpPath, int quality, int progressive);
+
+// Program-wide: whether every save has its data written through to the disk
+// before it replaces its target, for a program that deletes the only other
+// copy of a picture once it is saved. Off by default.
+void SetDurableSaves(bool durable);

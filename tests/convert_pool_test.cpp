@@ -122,4 +122,32 @@ TEST(ConvertPool, DependentJobsWaitAndOthersRunTogether) {
     EXPECT_STREQ("f.jpg", summary.firstFailed.source);
 }
 
+// The tally names the failed job that was added first, even when a later
+// one fails sooner.
+std::atomic<int> quickFailed{0};
+int QuickFailingJob(const PoolJob&) {
+    quickFailed = 1;
+    return 0;
+}
+int LateFailingJob(const PoolJob&) {
+    for (int i = 0; i < 500 && !quickFailed.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return 0;
+}
+void RecordOrder(const PoolJob& job, int, void* context) {
+    static_cast<std::vector<long>*>(context)->push_back(job.number);
+}
+
+TEST(ConvertPool, FailuresFinishingOutOfOrderAreAllCountedAndTheFirstAddedNamed) {
+    quickFailed = 0;
+    std::vector<long> reported;
+    ConvertPool* pool = StartPool(2, RecordOrder, &reported);
+    AddPoolJob(pool, MakeJob(LateFailingJob, "late.jpg", "late.bmp"));
+    AddPoolJob(pool, MakeJob(QuickFailingJob, "quick.jpg", "quick.bmp"));
+    PoolSummary summary = FinishPool(pool);
+    ASSERT_EQ((std::vector<long>{1, 0}), reported) << "the later job did not finish first";
+    EXPECT_EQ(2, summary.failed);
+    EXPECT_EQ(0, summary.firstFailed.number);
+    EXPECT_STREQ("late.jpg", summary.firstFailed.source);
+}
+
 }  // namespace

@@ -36,10 +36,22 @@ std::map<std::string, std::vector<uint8_t>> FolderFiles(const std::string& folde
     return files;
 }
 
-void WriteList(const std::string& path, const Pairs& pairs, const std::string& count = "") {
+// A list file's bytes as the workbench writes them, and as the restorer
+// writes back the entries it could not restore.
+std::string ListText(const Pairs& pairs, const std::string& count = "") {
     std::string text = (count.empty() ? std::to_string(pairs.size()) : count) + "\r\n";
     for (const auto& pair : pairs) text += pair.first + "\r\n" + pair.second + "\r\n";
+    return text;
+}
+
+void WriteList(const std::string& path, const Pairs& pairs, const std::string& count = "") {
+    std::string text = ListText(pairs, count);
     ASSERT_TRUE(WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end())));
+}
+
+std::string FileText(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // Answers the "cannot open" warning box: checks its texts and icon, then OK.
@@ -99,35 +111,109 @@ TEST_F(RestorerTest, KeepsJpegsWhoseConversionFailed) {
     WriteList(At("tvfile.txt"), {{"cut.jpg", "cut.bmp"}, {"absent.jpg", "absent.bmp"}, {"good.jpg", "good.bmp"}});
 
     RunResult run = Run(Prefix());
-    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode);
     EXPECT_EQ(0, MaxDifference(good, LoadBmpPixels(At("good.bmp"))));
     EXPECT_FALSE(FileExists(At("good.jpg")));
     EXPECT_EQ(whole, ReadBytes(At("cut.jpg")));
     EXPECT_FALSE(FileExists(At("cut.bmp")));
     EXPECT_FALSE(FileExists(At("absent.bmp")));
-    EXPECT_FALSE(FileExists(At("tvfile.txt")));
+    EXPECT_EQ(ListText({{"cut.jpg", "cut.bmp"}, {"absent.jpg", "absent.bmp"}}), FileText(At("tvfile.txt")));
 }
 
-TEST_F(RestorerTest, RestoresOnlyTheFirstHundredEntries) {
+TEST_F(RestorerTest, RestoresEveryEntryTheWorkbenchCanSave) {
     MakeJpeg("seed.jpg", 8, 8);
     std::vector<uint8_t> jpeg = ReadBytes(At("seed.jpg"));
-    Pairs pairs;
-    for (int i = 0; i < 101; ++i) {
-        std::string name = "p" + std::to_string(i);
-        ASSERT_TRUE(WriteBytes(At(name + ".jpg"), jpeg));
-        pairs.push_back({name + ".jpg", name + ".bmp"});
+    for (int count : {150, 200}) {
+        Pairs pairs;
+        for (int i = 0; i < count; ++i) {
+            std::string name = "p" + std::to_string(i);
+            ASSERT_TRUE(WriteBytes(At(name + ".jpg"), jpeg));
+            pairs.push_back({name + ".jpg", name + ".bmp"});
+        }
+        WriteList(At("tvfile.txt"), pairs);
+
+        EXPECT_EQ(0u, Run(Prefix(), SW_HIDE).exitCode) << count;
+        for (int i = 0; i < count; ++i) {
+            std::string name = "p" + std::to_string(i);
+            EXPECT_TRUE(FileExists(At(name + ".bmp")) && !FileExists(At(name + ".jpg"))) << name << " of " << count;
+        }
+        EXPECT_FALSE(FileExists(At("tvfile.txt"))) << count;
     }
+}
+
+// What an installer sees of each outcome, hidden or shown, on one worker
+// or all: 0 only when everything was restored; 1 with the list holding
+// exactly what is left; 2, touching nothing, when there is no list to read.
+TEST_F(RestorerTest, ExitCodeTellsTheInstallerWhatHappened) {
+    struct Case {
+        const char* what;
+        bool listed;
+        std::string count;
+        Pairs list;
+        DWORD code;
+        Pairs kept;
+    };
+    const Case cases[] = {
+        {"all restored", true, "", {{"good.jpg", "good.bmp"}}, 0, {}},
+        {"a damaged JPEG", true, "", {{"cut.jpg", "cut.bmp"}, {"good.jpg", "good.bmp"}}, 1, {{"cut.jpg", "cut.bmp"}}},
+        {"a missing JPEG", true, "", {{"good.jpg", "good.bmp"}, {"absent.jpg", "absent.bmp"}}, 1,
+         {{"absent.jpg", "absent.bmp"}}},
+        {"no list", false, "", {}, 2, {}},
+        {"a list claiming 250 entries", true, "250", {{"good.jpg", "good.bmp"}}, 2, {}},
+    };
+    for (const Case& c : cases)
+        for (const std::string& program : {Restorer(), OneWorkerRestorer()})
+            for (int showState : {SW_HIDE, SW_SHOWNORMAL}) {
+                SCOPED_TRACE(std::string(c.what) + (showState == SW_HIDE ? ", hidden, " : ", shown, ") + program);
+                TempFolder here;
+                ASSERT_TRUE(SaveJpeg(here / "good.jpg", MakePicture(21, 13, 3), 85));
+                Pixels good = LoadJpegPixels(here / "good.jpg");
+                ASSERT_TRUE(WriteBytes(here / "cut.jpg", {0xFF, 0xD8, 0xFF, 0xDB, 0, 67, 0}));
+                if (c.listed) WriteList(here / "tvfile.txt", c.list, c.count);
+                auto before = FolderFiles(here.Path());
+                WarningAnswerer answerer;
+                RunResult run = RunProgram(program, here.Path() + "\\", here.Path(), showState, 30000, std::ref(answerer));
+                ASSERT_TRUE(run.finished);
+                EXPECT_EQ(c.code, run.exitCode);
+                EXPECT_EQ(showState != SW_HIDE && c.code == 2 ? 1 : 0, answerer.answered);
+                if (c.code == 2) {
+                    EXPECT_TRUE(FolderFiles(here.Path()) == before);
+                    continue;
+                }
+                EXPECT_EQ(0, MaxDifference(good, LoadBmpPixels(here / "good.bmp")));
+                EXPECT_FALSE(FileExists(here / "good.jpg"));
+                EXPECT_TRUE(FileExists(here / "cut.jpg"));
+                if (c.kept.empty()) EXPECT_FALSE(FileExists(here / "tvfile.txt"));
+                else EXPECT_EQ(ListText(c.kept), FileText(here / "tvfile.txt"));
+            }
+}
+
+// A picture whose BMP was not made, or was replaced by another entry's,
+// exists only in its JPEG: that JPEG stays, whatever else read it.
+TEST_F(RestorerTest, AJpegStaysWhileAnyPictureOfItIsMissing) {
+    Pixels a = MakeJpeg("a.jpg", 20, 10), b = MakeJpeg("b.jpg", 30, 12), c = MakeJpeg("c.jpg", 12, 12);
+    std::vector<uint8_t> aBytes = ReadBytes(At("a.jpg")), cBytes = ReadBytes(At("c.jpg"));
+    ASSERT_TRUE(CreateDirectoryA(At("blocked.bmp").c_str(), nullptr));  // no BMP can be written there
+    const Pairs pairs = {{"a.jpg", "a.bmp"}, {"A.JPG", "blocked.bmp"}, {"c.jpg", "x.bmp"}, {"b.jpg", "X.BMP"}};
     WriteList(At("tvfile.txt"), pairs);
 
-    EXPECT_EQ(0u, Run(Prefix()).exitCode);
-    for (int i = 0; i < 100; ++i) {
-        std::string name = "p" + std::to_string(i);
-        EXPECT_TRUE(FileExists(At(name + ".bmp"))) << name;
-        EXPECT_FALSE(FileExists(At(name + ".jpg"))) << name;
-    }
-    EXPECT_TRUE(FileExists(At("p100.jpg")));
-    EXPECT_FALSE(FileExists(At("p100.bmp")));
-    EXPECT_FALSE(FileExists(At("tvfile.txt")));
+    EXPECT_EQ(1u, Run(Prefix()).exitCode);
+    EXPECT_EQ(aBytes, ReadBytes(At("a.jpg")));
+    EXPECT_EQ(cBytes, ReadBytes(At("c.jpg")));
+    EXPECT_TRUE(FileExists(At("b.jpg")));
+    EXPECT_EQ(0, MaxDifference(b, LoadBmpPixels(At("x.bmp"))));
+    EXPECT_EQ(ListText(pairs), FileText(At("tvfile.txt")));
+
+    // Once the folder is out of the way, a second run finishes a's entries;
+    // the two pictures that name one BMP stay as they are, nothing lost.
+    ASSERT_TRUE(RemoveDirectoryA(At("blocked.bmp").c_str()));
+    EXPECT_EQ(1u, Run(Prefix(), SW_HIDE).exitCode);
+    EXPECT_EQ(0, MaxDifference(a, LoadBmpPixels(At("a.bmp"))));
+    EXPECT_EQ(0, MaxDifference(a, LoadBmpPixels(At("blocked.bmp"))));
+    EXPECT_FALSE(FileExists(At("a.jpg")));
+    EXPECT_EQ(cBytes, ReadBytes(At("c.jpg")));
+    EXPECT_EQ(0, MaxDifference(b, LoadBmpPixels(At("x.bmp"))));
+    EXPECT_EQ(ListText({pairs[2], pairs[3]}), FileText(At("tvfile.txt")));
 }
 
 TEST_F(RestorerTest, RestoresShiftJisNames) {
@@ -158,12 +244,12 @@ TEST_F(RestorerTest, ProgramInAJapaneseFolderFindsItsCommandLine) {
     }
 }
 
-TEST_F(RestorerTest, MissingListShowsTheWarningAndExitsZero) {
+TEST_F(RestorerTest, MissingListShowsTheWarning) {
     MakeJpeg("a.jpg", 8, 8);
     WarningAnswerer answerer;
     RunResult run = Run(Prefix(), SW_SHOWNORMAL, std::ref(answerer));
     ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(2u, run.exitCode);
     EXPECT_EQ(1, answerer.answered);
     EXPECT_EQ(kCannotOpen, answerer.text);  // Shift-JIS bytes, as shipped
     EXPECT_TRUE(answerer.hasIcon);
@@ -184,7 +270,7 @@ TEST_F(RestorerTest, FolderWithoutFinalSeparatorFindsNoList) {
     WriteList(At("tvfile.txt"), {{"a.jpg", "a.bmp"}});
     WarningAnswerer answerer;
     RunResult run = Run(folder.Path(), SW_SHOWNORMAL, std::ref(answerer));
-    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(2u, run.exitCode);
     EXPECT_EQ(1, answerer.answered);
     EXPECT_TRUE(FileExists(At("a.jpg")));
     EXPECT_TRUE(FileExists(At("tvfile.txt")));
@@ -196,7 +282,7 @@ TEST_F(RestorerTest, CommandLineTooLongForThePathBuffersTouchesNothing) {
     WriteList(At("tvfile.txt"), {{"a.jpg", "a.bmp"}});
     WarningAnswerer answerer;
     RunResult run = Run(Prefix() + std::string(300, 'x') + "\\", SW_SHOWNORMAL, std::ref(answerer));
-    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(2u, run.exitCode);
     EXPECT_EQ(1, answerer.answered);
     EXPECT_TRUE(FileExists(At("a.jpg")));
     EXPECT_TRUE(FileExists(At("tvfile.txt")));
@@ -216,7 +302,7 @@ TEST_F(RestorerTest, HiddenStartWithoutListEndsAtOnce) {
     // Nobody answers here: a box shown to a hidden installer would wait for ever.
     RunResult run = RunProgram(Restorer(), Prefix(), folder.Path(), SW_HIDE, 15000);
     ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(2u, run.exitCode);
 }
 
 TEST_F(RestorerTest, NoSpellingOfAFileLosesAPicture) {
@@ -237,14 +323,14 @@ TEST_F(RestorerTest, NoSpellingOfAFileLosesAPicture) {
     }
     WriteList(At("tvfile.txt"), entries);
 
-    EXPECT_EQ(0u, Run(Prefix()).exitCode);
+    EXPECT_EQ(1u, Run(Prefix()).exitCode);
     for (const auto& entry : entries) {
         bool jpegKept = ReadBytes(At(entry.first)) == placed[entry.first];
         bool bmpMade = MaxDifference(pictures[entry.first], LoadBmpPixels(At(entry.second))) == 0;
         EXPECT_TRUE(jpegKept || bmpMade) << entry.first << " -> " << entry.second << " lost its picture";
     }
     EXPECT_TRUE(FileExists(At("e.bmp")));
-    EXPECT_FALSE(FileExists(At("tvfile.txt")));
+    EXPECT_FALSE(FileExists(At("e.jpg")));
 }
 
 TEST_F(RestorerTest, AllWorkersLeaveTheFilesOfOneWorker) {
@@ -266,8 +352,8 @@ TEST_F(RestorerTest, AllWorkersLeaveTheFilesOfOneWorker) {
         ASSERT_TRUE(WriteBytes(where + "\\cut.jpg", {0xFF, 0xD8, 0xFF, 0xDB, 0, 67, 0}));
         WriteList(where + "\\tvfile.txt", pairs);
     }
-    EXPECT_EQ(0u, RunProgram(OneWorkerRestorer(), Prefix(), folder.Path()).exitCode);
-    EXPECT_EQ(0u, RunProgram(Restorer(), other.Path() + "\\", other.Path()).exitCode);
+    EXPECT_EQ(1u, RunProgram(OneWorkerRestorer(), Prefix(), folder.Path()).exitCode);
+    EXPECT_EQ(1u, RunProgram(Restorer(), other.Path() + "\\", other.Path()).exitCode);
     std::map<std::string, std::vector<uint8_t>> expected = FolderFiles(folder.Path()), files = FolderFiles(other.Path());
     EXPECT_TRUE(expected.count("cut.jpg") && expected.count("shared.bmp") && !expected.count("p0.jpg"));
     EXPECT_EQ(0, MaxDifference(LoadBmpPixels(other / "p9.bmp"), LoadBmpPixels(other / "shared.bmp")));
@@ -289,7 +375,7 @@ TEST_F(RestorerTest, LeavesEntriesAloneThatReachOutsideTheFolder) {
                                        {"same.jpg", "SAME.JPG"},
                                        {"good.jpg", "good.bmp"}});
 
-    EXPECT_EQ(0u, RunProgram(Restorer(), At("inst\\"), At("inst")).exitCode);
+    EXPECT_EQ(1u, RunProgram(Restorer(), At("inst\\"), At("inst")).exitCode);
     EXPECT_TRUE(FileExists(At("outside.jpg")));
     EXPECT_FALSE(FileExists(At("inst\\outside.bmp")));
     EXPECT_TRUE(FileExists(At("inst\\a.jpg")));
@@ -318,7 +404,7 @@ TEST_F(RestorerTest, EntryWhosePathDoesNotFitIsLeftAlone) {
     ASSERT_TRUE(SaveJpeg(prefix + tooLong, MakePicture(8, 8, 3), 80));
     WriteList(prefix + "tvfile.txt", {{fits, "f.bmp"}, {tooLong, "t.bmp"}});
 
-    EXPECT_EQ(0u, RunProgram(Restorer(), prefix, install).exitCode);
+    EXPECT_EQ(1u, RunProgram(Restorer(), prefix, install).exitCode);
     EXPECT_TRUE(FileExists(prefix + "f.bmp"));
     EXPECT_FALSE(FileExists(prefix + fits));
     EXPECT_TRUE(FileExists(prefix + tooLong));

@@ -1,0 +1,67 @@
+#include "list_check.h"
+
+#include <cstring>
+
+#include "file_system.h"
+
+bool IsCarriableName(const char* name) {
+    size_t length = strlen(name);
+    if (length == 0 || length > kNameBytes) return false;
+    for (const char* p = name; *p; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c <= ' ' || c == 0x7F) return false;  // Shift-JIS never uses these as a second byte
+    }
+    return true;
+}
+
+static bool JoinPath(char (&path)[kPathSize], const char* folderPrefix, const char* name) {
+    return CopyString(path, folderPrefix) && AppendString(path, name);
+}
+
+// What the names alone say, before any file is looked at.
+static EntryProblem NameProblem(const char* folderPrefix, const PairEntry& entry) {
+    if (!IsCarriableName(entry.jpgName) || !IsCarriableName(entry.bmpName)) return kEntryNameNotCarried;
+    if (!IsPlainRelativeName(entry.jpgName) || !IsPlainRelativeName(entry.bmpName)) return kEntryNameLeavesFolder;
+    char path[kPathSize];
+    if (!JoinPath(path, folderPrefix, entry.jpgName) || !JoinPath(path, folderPrefix, entry.bmpName))
+        return kEntryPathTooLong;
+    return kEntryRestorable;
+}
+
+// Names alone cannot tell whether a BMP would land on a file already there
+// (Windows has many spellings of one name), so the files decide: a BMP
+// name that opens an existing file is compared with the JPEGs and the list
+// by identity. A BMP that names nothing yet overwrites nothing.
+void CheckListEntries(const char* folderPrefix, const PairEntry* entries, int count, EntryProblem* problems) {
+    FileIdentity sources[kListCapacity];
+    bool sourceKnown[kListCapacity];
+    if (count > kListCapacity) count = kListCapacity;
+    char path[kPathSize];
+    FileIdentity list = {};
+    bool listKnown = JoinPath(path, folderPrefix, kPairListFileName) && IdentifyFile(path, &list);
+    for (int i = 0; i < count; ++i) {
+        problems[i] = NameProblem(folderPrefix, entries[i]);
+        sourceKnown[i] = problems[i] == kEntryRestorable && JoinPath(path, folderPrefix, entries[i].jpgName) &&
+                         IsPlainFile(path) && IdentifyFile(path, &sources[i]);
+    }
+    for (int i = 0; i < count; ++i) {
+        if (problems[i] != kEntryRestorable) continue;
+        if (!JoinPath(path, folderPrefix, entries[i].bmpName)) continue;
+        FileIdentity target;
+        bool targetKnown = IdentifyFile(path, &target);
+        bool ownJpeg = SamePathIgnoringCase(entries[i].bmpName, entries[i].jpgName) ||
+                       (targetKnown && sourceKnown[i] && SameFile(target, sources[i]));
+        bool listFile = SamePathIgnoringCase(entries[i].bmpName, kPairListFileName) ||
+                        (targetKnown && listKnown && SameFile(target, list));
+        bool otherJpeg = false;
+        for (int j = 0; j < count && !otherJpeg; ++j) {
+            if (j == i || problems[j] == kEntryNameNotCarried) continue;
+            otherJpeg = SamePathIgnoringCase(entries[i].bmpName, entries[j].jpgName) ||
+                        (targetKnown && sourceKnown[j] && SameFile(target, sources[j]));
+        }
+        if (ownJpeg) problems[i] = kEntryBmpIsItsJpeg;
+        else if (listFile) problems[i] = kEntryBmpIsListFile;
+        else if (otherJpeg) problems[i] = kEntryBmpIsAnotherJpeg;
+        else if (!sourceKnown[i]) problems[i] = kEntryJpegMissing;
+    }
+}

@@ -1,0 +1,160 @@
+#include "restore.h"
+
+#include <cstdio>
+
+#include "bounded_string.h"
+#include "convert_pool.h"
+#include "file_system.h"
+#include "imgctl.h"
+#include "list_check.h"
+#include "pair_list.h"
+
+static char FolderPrefix[kPathSize];
+static PairEntry Entries[kListCapacity];
+static int EntryCount;
+static EntryProblem Problems[kListCapacity];
+static FileIdentity Sources[kListCapacity];  // each JPEG as it was before any work
+static bool SourceKnown[kListCapacity];
+static bool Converted[kListCapacity];        // its conversion reported a whole BMP
+static FileIdentity Written[kListCapacity];  // the BMP as that conversion left it
+static bool WrittenKnown[kListCapacity];
+static bool Restored[kListCapacity];
+static int JobEntries[kListCapacity];  // pool job number -> entry
+static int EntriesLeft;
+
+static bool EntryPath(char (&path)[kPathSize], const char* name) {
+    return CopyString(path, FolderPrefix) && AppendString(path, name);
+}
+
+bool ReadRestoreList(const char* folderPrefix) {
+    EntryCount = 0;
+    char path[kPathSize];
+    if (!CopyString(FolderPrefix, folderPrefix) || !EntryPath(path, kPairListFileName) || !IsPlainFile(path))
+        return false;
+    FILE* list = fopen(path, "r");
+    if (!list) return false;
+    bool overCapacity = false;
+    int count = ReadPairListFile(list, Entries, kListCapacity, &overCapacity);
+    bool readWell = !ferror(list);
+    fclose(list);
+    if (!readWell || overCapacity) return false;
+    EntryCount = count;
+    return true;
+}
+
+int RestoreEntryCount() { return EntryCount; }
+
+struct Reporting {
+    RestoreReport report;
+    void* context;
+};
+
+static void Report(const Reporting& reporting, const char* jpegPath) {
+    if (reporting.report) reporting.report(EntriesLeft, jpegPath, reporting.context);
+}
+
+static void OnConverted(const PoolJob& job, int status, void* context) {
+    int entry = JobEntries[job.number];
+    Converted[entry] = status != 0;
+    if (Converted[entry]) WrittenKnown[entry] = IdentifyFile(job.target, &Written[entry]);
+    --EntriesLeft;
+    Report(*static_cast<Reporting*>(context), job.source);
+}
+
+// Every usable entry on the pool's workers. Entries that write the same BMP,
+// or read what another writes, keep their list order (the pool sees to it).
+static void ConvertEntries(int workers, Reporting& reporting) {
+    ConvertPool* pool = StartPool(workers, OnConverted, &reporting, SameFileName);
+    int jobs = 0;
+    for (int i = 0; i < EntryCount; ++i) {
+        PoolJob job = {};
+        job.run = RunJpgToBmpJob;
+        Converted[i] = WrittenKnown[i] = false;
+        if (Problems[i] != kEntryRestorable || !EntryPath(job.source, Entries[i].jpgName) ||
+            !EntryPath(job.target, Entries[i].bmpName)) {
+            --EntriesLeft;
+            char shown[kPathSize];
+            Report(reporting, EntryPath(shown, Entries[i].jpgName) ? shown : FolderPrefix);
+            continue;
+        }
+        JobEntries[jobs++] = i;
+        AddPoolJob(pool, job);
+    }
+    FinishPool(pool);
+}
+
+// An entry is restored when its BMP is still on disk as its conversion left
+// it. Two entries that read different pictures but name one BMP (in any
+// spelling) are never restored: whichever wrote last, the other picture
+// survives only in its JPEG, and a later run must not overwrite the BMP
+// with it. A JPEG may go only when every entry that reads it, however its
+// name is spelt, was restored: otherwise it stays, and all of them count as
+// not restored.
+static void DecideRestored() {
+    bool whole[kListCapacity], targetKnown[kListCapacity];
+    FileIdentity targets[kListCapacity];
+    for (int i = 0; i < EntryCount; ++i) {
+        char path[kPathSize];
+        targetKnown[i] = EntryPath(path, Entries[i].bmpName) && IdentifyFile(path, &targets[i]);
+        whole[i] = Converted[i] && WrittenKnown[i] && SourceKnown[i] && targetKnown[i] &&
+                   SameFile(targets[i], Written[i]);
+    }
+    for (int i = 0; i < EntryCount; ++i)
+        for (int j = i + 1; j < EntryCount; ++j) {
+            bool oneTarget = targetKnown[i] && targetKnown[j] && SameFile(targets[i], targets[j]);
+            bool onePicture = SourceKnown[i] && SourceKnown[j] && SameFile(Sources[i], Sources[j]);
+            if (oneTarget && !onePicture) whole[i] = whole[j] = false;
+        }
+    for (int i = 0; i < EntryCount; ++i) {
+        Restored[i] = whole[i];
+        for (int j = 0; j < EntryCount && Restored[i]; ++j)
+            if (j != i && !whole[j] && SourceKnown[j] && SameFile(Sources[i], Sources[j])) Restored[i] = false;
+    }
+}
+
+// The list first: deleted when everything was restored, else replaced by
+// the entries still to do, so a later run can finish the job. Only a list
+// that says what remains allows the JPEGs to go. An entry with an empty
+// name (a list cut short) cannot be written back and is left out of it.
+static bool UpdateList(int notRestored) {
+    char path[kPathSize];
+    if (!EntryPath(path, kPairListFileName)) return false;
+    if (notRestored == 0) return RemoveFile(path) || !IsPlainFile(path);
+    static PairEntry remaining[kListCapacity];
+    int kept = 0;
+    for (int i = 0; i < EntryCount; ++i)
+        if (!Restored[i] && Entries[i].jpgName[0] && Entries[i].bmpName[0]) remaining[kept++] = Entries[i];
+    return SavePairListFile(path, remaining, kept);
+}
+
+// Deletes each restored entry's JPEG, provided the file at its name is still
+// the one that was read.
+static void DeleteRestoredJpegs() {
+    for (int i = 0; i < EntryCount; ++i) {
+        char path[kPathSize];
+        FileIdentity now;
+        if (Restored[i] && EntryPath(path, Entries[i].jpgName) && IdentifyFile(path, &now) && SameFile(now, Sources[i]))
+            RemoveFile(path);
+    }
+}
+
+int RestoreListedFiles(int workers, RestoreReport report, void* context) {
+    // A BMP is on the disk before the only other copy of its picture goes.
+    SetDurableSaves(true);
+    Reporting reporting = {report, context};
+    EntriesLeft = EntryCount;
+    Report(reporting, nullptr);
+    CheckListEntries(FolderPrefix, Entries, EntryCount, Problems);
+    for (int i = 0; i < EntryCount; ++i) {
+        char path[kPathSize];
+        SourceKnown[i] = EntryPath(path, Entries[i].jpgName) && IdentifyFile(path, &Sources[i]);
+    }
+    ConvertEntries(workers, reporting);
+    DecideRestored();
+    int notRestored = 0;
+    for (int i = 0; i < EntryCount; ++i)
+        if (!Restored[i]) ++notRestored;
+    if (!UpdateList(notRestored)) return kRestoredPart;  // every JPEG stays for the next run
+    DeleteRestoredJpegs();
+    return notRestored == 0 ? kRestoredAll : kRestoredPart;
+}
