@@ -3,7 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include "list_check.h"
 #include "pair_list.h"
 
 constexpr int kRowsShown = 16;
