@@ -509,7 +509,7 @@ TEST_F(ListCommandTest, SaveTellsWhatWouldNotBeRestoredFromItsFolder) {
         Entries entries;
         std::string box;  // empty: none
     } cases[] = {
-        {{{"a.jpg", "a.bmp"}, {"gone.jpg", "gone.bmp"}, {"b.jpg", "tvfile.txt"}},
+        {{{"a.jpg", "a.bmp"}, {"gone.jpg", "gone.bmp"}, {"b.jpg", "TVFile.txt."}},
          header + "2個あります。\n項1" + missing + "\n項2 : BMP名がリストファイルと同じファイルになる"},
         {sevenMissing, header + "7個あります。\n項0" + missing + "\n項1" + missing + "\n項2" + missing + "\n項3" +
                            missing + "\n項4" + missing + "\nほか2個"},
