@@ -378,16 +378,16 @@ TEST_F(ListCommandTest, AddAllAppendsEveryJpegTheListCanName) {
         {0,
          {L"ok.jpg", longName, L"with space.jpg", L"测试.jpg", L"x.jpg\\"},
          {"ok.jpg"},
-         {header + "3個あります。\nファイル名が60文字を超える: 1個 (最初のファイル : " + std::string(57, 'L') +
-              ".jpg)\nファイル名に空白か制御文字がある: 1個 (最初のファイル : with space.jpg)"
-              "\nファイル名にShift-JISで表せない文字がある: 1個 (最初のファイル : ??.jpg)",
+         {header + "3個あります。\nファイル名が60文字を超える: 1個\n　最初のファイル : " + std::string(57, 'L') +
+              ".jpg\nファイル名に空白か制御文字がある: 1個\n　最初のファイル : with space.jpg"
+              "\nファイル名にShift-JISで表せない文字がある: 1個\n　最初のファイル : ??.jpg",
           "読込完了"}},
         // The system spells "café" as "cafe", which names another file: left out, not mixed up.
         {0,
          {L"cafe.jpg", L"caf\u00e9.jpg"},
          {"cafe.jpg"},
-         {header + "1個あります。\nファイル名にShift-JISで表せない文字がある: 1個 (最初のファイル : cafe.jpg)", "読込完了"}},
-        {199, {L"t.jpg"}, {}, {header + "1個あります。\nリストの上限に達した: 1個 (最初のファイル : t.jpg)", "読込完了"}},
+         {header + "1個あります。\nファイル名にShift-JISで表せない文字がある: 1個\n　最初のファイル : cafe.jpg", "読込完了"}},
+        {199, {L"t.jpg"}, {}, {header + "1個あります。\nリストの上限に達した: 1個\n　最初のファイル : t.jpg", "読込完了"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.files.size());
@@ -501,7 +501,7 @@ TEST_F(ListCommandTest, SaveTellsWhatWouldNotBeRestoredFromItsFolder) {
     TempFolder folder;
     const std::string file = folder / "tvfile.txt";
     ASSERT_TRUE(WriteText(folder / "a.jpg", "") && WriteText(folder / "b.jpg", ""));
-    const std::string header = "保存しましたが、インストール時にBMPに戻せない項が";
+    const std::string header = "保存しました。\nインストール時にBMPに戻せない項が";
     const std::string missing = " : JPGファイルがフォルダにない";
     Entries sevenMissing;
     for (int i = 0; i < 7; ++i) sevenMissing.push_back({"m" + std::to_string(i) + ".jpg", "m.bmp"});

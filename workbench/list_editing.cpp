@@ -121,7 +121,7 @@ void ReportLeftOut(const LeftOutFiles& leftOut) {
     for (int reason = 0; reason < kLeftOutReasons; ++reason) {
         if (leftOut.count[reason] == 0) continue;
         char line[512];
-        snprintf(line, sizeof line, "\n%s: %d個 (最初のファイル : %s)", kLeftOutTexts[reason], leftOut.count[reason],
+        snprintf(line, sizeof line, "\n%s: %d個\n　最初のファイル : %s", kLeftOutTexts[reason], leftOut.count[reason],
                  leftOut.first[reason]);
         if (!AppendString(text, line)) break;
     }

@@ -66,7 +66,7 @@ void ReportUnrestorableEntries(const char* path) {
     if (refused == 0) return;
     const int kShown = 5;
     char text[1024];
-    snprintf(text, sizeof text, "保存しましたが、インストール時にBMPに戻せない項が%d個あります。", refused);
+    snprintf(text, sizeof text, "保存しました。\nインストール時にBMPに戻せない項が%d個あります。", refused);
     int shown = 0;
     for (int i = 0; i < PairList.count && shown < kShown; ++i) {
         if (problems[i] == kEntryRestorable) continue;
