@@ -71,6 +71,23 @@ void CommitNewEntry(const PairEntry& entry) {
     RepaintList();
 }
 
+// The pair a BMP name dialog was opened for; it ends with the dialog.
+// Null for a dialog opened without one.
+PairEntry* PairOf(HWND dialog) { return reinterpret_cast<PairEntry*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+
+void OnBmpNameInit(HWND dialog, PairEntry* pair) {
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(pair));
+    if (pair) SetDlgItemTextA(dialog, IDC_FIRST_FIELD, pair->bmpName);
+}
+
+// A refused name keeps the dialog open for the user to shorten it.
+void OnBmpNameOk(HWND dialog, WPARAM wParam) {
+    PairEntry entry = *PairOf(dialog);
+    if (!ReadNameField(dialog, IDC_FIRST_FIELD, entry.bmpName, kAddCaption)) return;
+    EndsDialog(dialog, WM_COMMAND, wParam);
+    CommitNewEntry(entry);
+}
+
 // folder\name; a drive root already ends in its separator.
 bool FolderFilePath(const char* folder, const char* name, char* path, size_t size) {
     if (!CopyString(path, size, folder)) return false;
@@ -207,25 +224,15 @@ void AddFolderCommand() {
 }
 
 INT_PTR CALLBACK BmpNameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    PairEntry* pending = reinterpret_cast<PairEntry*>(GetWindowLongPtrA(dialog, DWLP_USER));
     switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        if (lParam) SetDlgItemTextA(dialog, IDC_FIRST_FIELD, reinterpret_cast<PairEntry*>(lParam)->bmpName);
-        return TRUE;
+    case WM_INITDIALOG: OnBmpNameInit(dialog, reinterpret_cast<PairEntry*>(lParam)); return TRUE;
     case WM_DESTROY:
+        delete PairOf(dialog);
         SetWindowLongPtrA(dialog, DWLP_USER, 0);
-        delete pending;
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) != IDC_OK || !pending) break;
-        {
-            // A refused name keeps the dialog open for the user to shorten it.
-            PairEntry entry = *pending;
-            if (!ReadNameField(dialog, IDC_FIRST_FIELD, entry.bmpName, kAddCaption)) return TRUE;
-            EndsDialog(dialog, message, wParam);
-            CommitNewEntry(entry);
-        }
+        if (LOWORD(wParam) != IDC_OK || !PairOf(dialog)) break;
+        OnBmpNameOk(dialog, wParam);
         return TRUE;
     default: break;
     }
