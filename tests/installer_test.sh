@@ -2,7 +2,7 @@
 # The example installer end to end: built with makensis from pictures made
 # here (Japanese names, one damaged JPEG), installed silently under Wine into
 # the default folder (a blank in its path) and into a Japanese folder, then
-# uninstalled silently.
+# uninstalled silently; and built from a list tolvinst refuses.
 # Usage: installer_test.sh TOLVINST_EXE WORK_FOLDER
 # Uses WINEPREFIX and DISPLAY like cmake/wine-run.sh, which runs every Wine
 # program here.
@@ -36,15 +36,19 @@ makensis -V2 -DPICTURES="$pics" -DTOLVINST="$tolvinst" -DOUTFILE="$work/installe
   "$TOLVANE_ROOT/examples/installer/installer.nsi"
 
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TolvaneExample'
-expected=$(printf '%s\n' "${good[@]/%/.bmp}" 壊れた.jpg tolvinst.exe tvfile-uninstall.txt uninstall.exe | LC_ALL=C sort)
+expected=$(printf '%s\n' "${good[@]/%/.bmp}" 壊れた.jpg tolvinst.exe tvfile-uninstall.txt tvfile.txt uninstall.exe | LC_ALL=C sort)
+# tolvinst keeps the list of what it could not restore, in Shift-JIS.
+kept_list=$(printf '1\r\n壊れた.jpg\r\n壊れた.bmp\r\n' | iconv -f UTF-8 -t CP932 | od -An -tx1)
 
 # install_and_remove LINUX_FOLDER [INSTALLER ARGUMENTS...]
 install_and_remove() {
   local folder=$1 rc n; shift
   rm -rf "$folder"
   rc=0; wine "$work/installer.exe" /S "$@" >/dev/null || rc=$?
-  check "installer exit code 0 (tolvinst returned 0) in $folder" '[ "$rc" -eq 0 ]'
-  check "exactly the BMPs, the damaged JPEG and the installer's files in $folder" \
+  check "installer exit code 3 (tolvinst returned 1: a picture not restored) in $folder" '[ "$rc" -eq 3 ]'
+  check "the kept list names just the damaged picture in $folder" \
+    '[ "$(od -An -tx1 "$folder/tvfile.txt")" = "$kept_list" ]'
+  check "exactly the BMPs, the damaged JPEG, the kept list and the installer's files in $folder" \
     '[ "$(ls -A "$folder" | LC_ALL=C sort)" = "$expected" ]'
   for n in "${good[@]}"; do
     djpeg -pnm -outfile "$work/expected.pnm" "$pics/$n.jpg"
@@ -69,6 +73,22 @@ install_and_remove() {
 install_and_remove "$WINEPREFIX/drive_c/Program Files/Tolvane Example"
 # /D= must come last and unquoted, so this folder has no blank.
 install_and_remove "$WINEPREFIX/drive_c/画像の製品" '/D=C:\画像の製品'
+
+# A list claiming more entries than a list holds: tolvinst touches nothing
+# and says so with exit code 2; the installer aborts with 2.
+refused=$work/refused
+mkdir -p "$refused"
+cp "$pics"/*.jpg "$refused/"
+printf '250\r\nback.jpg\r\nback.bmp\r\n' >"$refused/tvfile.txt"
+makensis -V2 -DPICTURES="$refused" -DTOLVINST="$tolvinst" -DOUTFILE="$work/refused.exe" \
+  "$TOLVANE_ROOT/examples/installer/installer.nsi"
+folder="$WINEPREFIX/drive_c/refused"
+rm -rf "$folder"
+rc=0; TOLVANE_WINE_TIMEOUT=90 wine "$work/refused.exe" /S '/D=C:\refused' >/dev/null || rc=$?
+check "installer exit code 2 when tolvinst finds no list it can read" '[ "$rc" -eq 2 ]'
+check "no BMP made and the JPEGs and list left as they were" \
+  '[ ! -e "$folder/back.bmp" ] && cmp -s "$refused/back.jpg" "$folder/back.jpg" && cmp -s "$refused/tvfile.txt" "$folder/tvfile.txt"'
+rm -rf "$folder"
 
 [ "$failures" -eq 0 ] && rm -rf "$work"
 exit $((failures > 0))

@@ -389,6 +389,28 @@ TEST_F(ConversionTest, ReencodeRefusesAFolderNameThatIsNoSubfolder) {
     }
 }
 
+// A run that wrote nothing takes away the output folder it made, never one
+// that was there before.
+TEST_F(ConversionTest, ReencodeThatWroteNothingLeavesNoFolderOfItsOwn) {
+    const std::string oneFailed = "変換出来ません！\n1 ファイル中 1 ファイルが失敗しました。\n最初のファイル : bad.jpg";
+    struct Case {
+        bool badFile, existed;
+        std::string box;
+    } cases[] = {{false, false, kCannotConvert}, {true, false, oneFailed}, {false, true, kCannotConvert}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.box + (c.existed ? " existed" : ""));
+        TempFolder here;
+        if (c.badFile) {
+            ASSERT_TRUE(WriteBytes(here / "bad.jpg", {0xFF, 0xD8, 0xFF}));
+        }
+        if (c.existed) {
+            ASSERT_TRUE(CreateDirectoryA((here / "changjpg").c_str(), nullptr));
+        }
+        ExpectBox(RunFolder(IDM_FOLDER_JPG_TO_JPG, here.Path())[1], "JPG>JPG変換", c.box, true);
+        EXPECT_EQ(c.existed, GetFileAttributesA((here / "changjpg").c_str()) != INVALID_FILE_ATTRIBUTES);
+    }
+}
+
 // The source path fits the 256-byte buffer; its path in the subfolder would not.
 TEST_F(ConversionTest, FileWhosePathDoesNotFitCountsAsFailed) {
     std::string longName = std::string(255 - folder.Path().size() - 5, 'q') + ".jpg";

@@ -39,7 +39,7 @@ const std::vector<Template>& Templates() {
           {kLabel, "Static", kAnyText, {18, 88, 92, 8}},
           {kLabel, "Static", kAnyText, {16, 100, 92, 8}},
           {kLabel, "Static", kAnyText, {16, 108, 92, 8}},
-          {kLabel, "Static", kAnyText, {8, 120, 104, 8}},
+          {kLabel, "Static", "説明 : ﾍﾙﾌﾟ(W)", {8, 120, 104, 8}},
           {IDC_OK, "Button", "ＯＫ", {40, 142, 40, 16}}}},
         {IDD_JPEG_SETTINGS, JpegSettingsDialogProc, "JPG変換設定", {97, 126},
          {{IDC_OK, "Button", "ＯＫ", {20, 104, 40, 16}},

@@ -197,21 +197,35 @@ TEST_F(ListCommandTest, NamesAreStoredWholeOrRefused) {
         EXPECT_EQ(LoadIconA(nullptr, IDI_WARNING), answerer.Answered()[box].icon);
     }
     EXPECT_EQ(MainWindow(), answerer.Answered()[1].owner);
+
+    // A name the list file cannot carry: the warning, and no dialog.
+    answerer.ChooseFile(folder / "a b.jpg");
+    answerer.PressOk();
+    OnCommand(IDM_ADD_ENTRY);
+    EXPECT_EQ(nullptr, FindDialog(kBmpNameCaption));
+    EXPECT_EQ(1, PairList.count);
+    EXPECT_EQ("空白や制御文字を含むファイル名は追加できません", answerer.Answered().back().text);
 }
 
-TEST_F(ListCommandTest, BmpNameDialogsShareThePendingNamesAndTheCloseBoxAddsNothing) {
+// Each dialog keeps the JPEG it was opened for, whichever OK comes first.
+TEST_F(ListCommandTest, EachBmpNameDialogStoresItsOwnPairAndTheCloseBoxAddsNothing) {
     TempFolder folder;
-    SetList(0, -1);
-    DialogAnswerer answerer;
-    HWND earlier = Add(answerer, folder / "first.jpg");
-    HWND later = Add(answerer, folder / "second.jpg");
-    ASSERT_NE(nullptr, earlier);
-    ASSERT_NE(earlier, later);
-    SetDlgItemTextA(earlier, IDC_FIRST_FIELD, "typed.bmp");
-    PressOkButton(earlier);
-    PressOkButton(later);
-    EXPECT_EQ((Entries{{"second.jpg", "typed.bmp"}, {"second.jpg", "second.bmp"}}), ListEntries());
+    for (bool earlierFirst : {true, false}) {
+        SCOPED_TRACE(earlierFirst);
+        SetList(0, -1);
+        DialogAnswerer answerer;
+        HWND earlier = Add(answerer, folder / "first.jpg");
+        HWND later = Add(answerer, folder / "second.jpg");
+        ASSERT_NE(nullptr, earlier);
+        ASSERT_NE(earlier, later);
+        SetDlgItemTextA(earlier, IDC_FIRST_FIELD, "typed.bmp");
+        PressOkButton(earlierFirst ? earlier : later);
+        PressOkButton(earlierFirst ? later : earlier);
+        const std::pair<std::string, std::string> first = {"first.jpg", "typed.bmp"}, second = {"second.jpg", "second.bmp"};
+        EXPECT_EQ(earlierFirst ? (Entries{first, second}) : (Entries{second, first}), ListEntries());
+    }
 
+    DialogAnswerer answerer;
     HWND closed = Add(answerer, folder / "third.jpg");
     ASSERT_NE(nullptr, closed);
     SendMessageA(closed, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -220,24 +234,38 @@ TEST_F(ListCommandTest, BmpNameDialogsShareThePendingNamesAndTheCloseBoxAddsNoth
     EXPECT_EQ(2, PairList.count);
 }
 
-TEST_F(ListCommandTest, AFullListTakesNothingAndSaysSo) {
+// Add at a selection of 198 or 199 and delete there change nothing, and say why.
+TEST_F(ListCommandTest, AFullListAndTheLastTwoRowsTakeNothingAndSaySo) {
     TempFolder folder;
+    const std::string notThere = "ファイルの追加:項198と項199の位置には追加できません。\n選択を外すと最後に追加します";
     struct Case {
-        int selection;
-        bool told;
-    } cases[] = {{-1, true}, {0, true}, {197, true}, {198, false}};
+        int command, count, selection;
+        std::string box;
+    } cases[] = {
+        {IDM_ADD_ENTRY, kListCapacity, -1, "ファイルの追加:" + std::string(kListFull)},
+        {IDM_ADD_ENTRY, kListCapacity, 197, "ファイルの追加:" + std::string(kListFull)},
+        {IDM_ADD_ENTRY, kListCapacity, 198, notThere},
+        {IDM_ADD_ENTRY, 199, 198, notThere},
+        {IDM_DELETE_ENTRY, kListCapacity, 198, "ファイルの削除:項198と項199は削除できません"},
+        {IDM_DELETE_ENTRY, 199, 198, "ファイルの削除:項198と項199は削除できません"},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.selection);
-        SetList(kListCapacity, c.selection);
+        SCOPED_TRACE(c.box + " at " + std::to_string(c.selection));
+        SetList(c.count, c.selection);
         DialogAnswerer answerer;
-        HWND dialog = Add(answerer, folder / "more.jpg");
-        if (c.told) answerer.PressOk();
-        PressOkButton(dialog);
-        EXPECT_EQ(Filled(Range(kListCapacity)), ListEntries());
-        if (c.told) {
-            ASSERT_EQ(2u, answerer.Answered().size());
-            EXPECT_EQ(kListFull, answerer.Answered()[1].text);
+        if (c.command == IDM_ADD_ENTRY) {
+            HWND dialog = Add(answerer, folder / "more.jpg");
+            answerer.PressOk();
+            PressOkButton(dialog);
+        } else {
+            answerer.PressOk();
+            OnCommand(c.command);
         }
+        EXPECT_EQ(Filled(Range(c.count)), ListEntries());
+        EXPECT_EQ(c.selection, PairList.selection);
+        const DialogAnswerer::Seen& box = answerer.Answered().back();
+        EXPECT_EQ(c.box, box.caption + ":" + box.text);
+        EXPECT_EQ(LoadIconA(nullptr, IDI_WARNING), box.icon);
     }
     // 199 entries still take one at a selection below 198.
     SetList(199, 5);
@@ -254,10 +282,14 @@ TEST_F(ListCommandTest, DeleteRemovesTheSelectedEntry) {
         std::vector<int> left;
     } cases[] = {
         {3, 0, 0, {1, 2}},    {3, 1, 1, {0, 2}}, {3, 2, 1, {0, 1}}, {1, 0, -1, {}},
-        {3, -1, -1, {0, 1, 2}}, {200, 198, 198, Range(200)},
+        {3, -1, -1, {0, 1, 2}}, {200, 197, 197, {}},
     };
-    for (const Case& c : cases) {
+    for (Case& c : cases) {
         SCOPED_TRACE(c.selection);
+        if (c.count == 200) {
+            c.left = Range(200);
+            c.left.erase(c.left.begin() + 197);
+        }
         SetList(c.count, c.selection);
         OnCommand(IDM_DELETE_ENTRY);
         EXPECT_EQ(Filled(c.left), ListEntries());
@@ -312,25 +344,55 @@ TEST_F(ListCommandTest, EditWritesTheEntrySelectedAtOk) {
     EXPECT_EQ(nullptr, FindDialog(kEditCaption)) << "no selection: no dialog";
 }
 
-TEST_F(ListCommandTest, AddAllAppendsEveryJpegOfTheFolder) {
-    const std::string longName = std::string(57, 'L') + ".jpg";  // 61 bytes
-    std::vector<std::string> ten;
-    for (int i = 0; i < 10; ++i) ten.push_back("t" + std::to_string(i) + ".jpg");
+// Files made through the wide API, so that names outside the code page exist.
+void MakeFiles(const TempFolder& folder, const std::vector<std::wstring>& names) {
+    std::wstring base(folder.Path().begin(), folder.Path().end());  // ASCII
+    for (const std::wstring& name : names) {
+        std::wstring path = base + L"\\" + name;
+        if (name.back() == L'\\') {
+            ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+            continue;
+        }
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        std::string content(name.size(), 'x');  // sizes differ by name
+        DWORD written;
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+}
+
+// Only files whose names the list carries and that name the file found go
+// in; the box counts each other reason and names its first file.
+TEST_F(ListCommandTest, AddAllAppendsEveryJpegTheListCanName) {
+    const std::wstring longName = std::wstring(57, L'L') + L".jpg";  // 61 bytes
+    const std::string header = "追加しなかったファイルが";
     struct Case {
         int count;
-        std::vector<std::string> files;
-        int added;
+        std::vector<std::wstring> files;  // a trailing separator makes a folder
+        std::vector<std::string> added;
         std::vector<std::string> boxes;
     } cases[] = {
-        {2, {"a.jpg", "b.jpg", "写真.jpg", "note.bmp"}, 3, {"読込完了"}},
-        {2, {"note.bmp"}, 0, {"読込出来ません！"}},
-        {195, ten, 4, {"追加しなかったファイルが6個あります。\nファイル名が60文字を超える: 0個\nリストの上限に達した: 6個", "読込完了"}},
-        {0, {"ok.jpg", longName}, 1, {"追加しなかったファイルが1個あります。\nファイル名が60文字を超える: 1個\nリストの上限に達した: 0個", "読込完了"}},
+        {2, {L"a.jpg", L"b.jpg", L"写真.jpg", L"note.bmp", L"x.jpg\\"}, {"a.jpg", "b.jpg", "写真.jpg"}, {"読込完了"}},
+        {2, {L"note.bmp"}, {}, {"読込出来ません！"}},
+        {0,
+         {L"ok.jpg", longName, L"with space.jpg", L"测试.jpg", L"x.jpg\\"},
+         {"ok.jpg"},
+         {header + "3個あります。\nファイル名が60文字を超える: 1個\n　最初のファイル : " + std::string(57, 'L') +
+              ".jpg\nファイル名に空白か制御文字がある: 1個\n　最初のファイル : with space.jpg"
+              "\nファイル名にShift-JISで表せない文字がある: 1個\n　最初のファイル : ??.jpg",
+          "読込完了"}},
+        // The system spells "café" as "cafe", which names another file: left out, not mixed up.
+        {0,
+         {L"cafe.jpg", L"caf\u00e9.jpg"},
+         {"cafe.jpg"},
+         {header + "1個あります。\nファイル名にShift-JISで表せない文字がある: 1個\n　最初のファイル : cafe.jpg", "読込完了"}},
+        {199, {L"t.jpg"}, {}, {header + "1個あります。\nリストの上限に達した: 1個\n　最初のファイル : t.jpg", "読込完了"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.files.size());
         TempFolder folder;
-        for (const std::string& name : c.files) ASSERT_TRUE(WriteText(folder / name, ""));
+        MakeFiles(folder, c.files);
         SetList(c.count, 1);
         DialogAnswerer answerer;
         answerer.ChooseFolder(folder.Path());
@@ -340,18 +402,15 @@ TEST_F(ListCommandTest, AddAllAppendsEveryJpegOfTheFolder) {
         EXPECT_EQ("JPGファイルのフォルダを選択", answerer.Answered().at(0).text);
         std::vector<std::string> texts = TextsOf(answerer);
         EXPECT_EQ(c.boxes, std::vector<std::string>(texts.begin() + 1, texts.end()));
-        ASSERT_EQ(c.count + c.added, PairList.count);
         EXPECT_EQ(1, PairList.selection);
-        std::set<std::string> expected, found;
-        for (const std::string& name : c.files)
-            if (name.size() <= 60 && name.compare(name.size() - 4, 4, ".jpg") == 0)
-                expected.insert(name + ">" + name.substr(0, name.size() - 3) + "bmp");
-        for (int i = c.count; i < PairList.count; ++i)
-            found.insert(std::string(PairList.entries[i].jpgName) + ">" + PairList.entries[i].bmpName);
-        if (c.added == static_cast<int>(expected.size())) {
-            EXPECT_EQ(expected, found);
+        std::set<std::string> found;
+        for (int i = c.count; i < PairList.count; ++i) {
+            found.insert(PairList.entries[i].jpgName);
+            std::string jpg = PairList.entries[i].jpgName;
+            EXPECT_EQ(jpg.substr(0, jpg.size() - 3) + "bmp", PairList.entries[i].bmpName);
         }
-        for (const std::string& entry : found) EXPECT_TRUE(expected.count(entry)) << entry;
+        EXPECT_EQ(std::set<std::string>(c.added.begin(), c.added.end()), found);
+        EXPECT_EQ(c.count + c.added.size(), static_cast<size_t>(PairList.count));
     }
 }
 
@@ -388,6 +447,7 @@ TEST_F(ListCommandTest, CancelledChoosersEndTheCommand) {
 TEST_F(ListCommandTest, SavedListOpensAgainAsItWas) {
     TempFolder folder;
     const std::string file = folder / "tvfile.txt";
+    for (int i : {0, 1}) ASSERT_TRUE(WriteText(folder / JpegNameOf(i), ""));
     SetList(2, 1);
     DialogAnswerer answerer;
     answerer.ChooseFile(file);
@@ -414,7 +474,7 @@ TEST_F(ListCommandTest, SavedListOpensAgainAsItWas) {
     answerer.ChooseFile(file);
     OnCommand(IDM_SAVE_LIST);
     EXPECT_EQ("0\r\n", ReadText(file));
-    EXPECT_EQ(1, FilesIn(folder));
+    EXPECT_EQ(3, FilesIn(folder));
     SetList(3, -1);
     answerer.ChooseFile(file);
     OnCommand(IDM_OPEN_LIST);
@@ -427,6 +487,56 @@ TEST_F(ListCommandTest, SavedListOpensAgainAsItWas) {
     answerer.ChooseFile(file);
     OnCommand(IDM_OPEN_LIST);
     EXPECT_EQ(Filled(Range(200)), ListEntries());
+
+    // The byte 0x1A ends the file, as it does for the restorer's text-mode read.
+    ASSERT_TRUE(WriteText(file, "3\r\na.jpg\r\na.bmp\r\nb.jpg\r\nb.bmp\x1A\r\nc.jpg\r\nc.bmp\r\n"));
+    answerer.ChooseFile(file);
+    OnCommand(IDM_OPEN_LIST);
+    EXPECT_EQ((Entries{{"a.jpg", "a.bmp"}, {"b.jpg", "b.bmp"}, {"", ""}}), ListEntries());
+}
+
+// After a save, the entries the restorer would refuse in that folder are
+// told; the file is written all the same, and a whole list gives no box.
+TEST_F(ListCommandTest, SaveTellsWhatWouldNotBeRestoredFromItsFolder) {
+    TempFolder folder;
+    const std::string file = folder / "tvfile.txt";
+    ASSERT_TRUE(WriteText(folder / "a.jpg", "") && WriteText(folder / "b.jpg", ""));
+    const std::string header = "保存しました。\nインストール時にBMPに戻せない項が";
+    const std::string missing = " : JPGファイルがフォルダにない";
+    Entries sevenMissing;
+    for (int i = 0; i < 7; ++i) sevenMissing.push_back({"m" + std::to_string(i) + ".jpg", "m.bmp"});
+    struct Case {
+        Entries entries;
+        std::string box;  // empty: none
+    } cases[] = {
+        {{{"a.jpg", "a.bmp"}, {"gone.jpg", "gone.bmp"}, {"b.jpg", "TVFile.txt."}},
+         header + "2個あります。\n項1" + missing + "\n項2 : BMP名がリストファイルと同じファイルになる"},
+        {sevenMissing, header + "7個あります。\n項0" + missing + "\n項1" + missing + "\n項2" + missing + "\n項3" +
+                           missing + "\n項4" + missing + "\nほか2個"},
+        {{{"a.jpg", "a.bmp"}, {"b.jpg", "b.bmp"}}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entries.size());
+        SetList(0, -1);
+        std::string written = std::to_string(c.entries.size()) + "\r\n";
+        for (const auto& [jpg, bmp] : c.entries) {
+            PairEntry& entry = PairList.entries[PairList.count++];
+            snprintf(entry.jpgName, kNameSize, "%s", jpg.c_str());
+            snprintf(entry.bmpName, kNameSize, "%s", bmp.c_str());
+            written += jpg + "\r\n" + bmp + "\r\n";
+        }
+        DialogAnswerer answerer;
+        answerer.ChooseFile(file);
+        if (!c.box.empty()) answerer.PressOk();
+        OnCommand(IDM_SAVE_LIST);
+        EXPECT_EQ(written, ReadText(file));
+        EXPECT_EQ(c.entries, ListEntries());
+        if (c.box.empty()) continue;
+        const DialogAnswerer::Seen& box = answerer.Answered().back();
+        EXPECT_EQ("リストの確認:" + c.box, box.caption + ":" + box.text);
+        EXPECT_EQ(LoadIconA(nullptr, IDI_WARNING), box.icon);
+        EXPECT_EQ(MainWindow(), box.owner);
+    }
 }
 
 TEST_F(ListCommandTest, FailuresLeaveListAndFileAsTheyWere) {

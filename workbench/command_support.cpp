@@ -48,8 +48,8 @@ bool ChooseFolder(const char* title, char (&path)[kPathSize]) {
     return chosen;
 }
 
-HWND OpenModelessDialog(int templateId, DLGPROC dialogProc) {
-    HWND dialog = CreateDialogParamA(ProgramInstance(), MAKEINTRESOURCEA(templateId), MainWindow(), dialogProc, 0);
+HWND OpenModelessDialog(int templateId, DLGPROC dialogProc, LPARAM param) {
+    HWND dialog = CreateDialogParamA(ProgramInstance(), MAKEINTRESOURCEA(templateId), MainWindow(), dialogProc, param);
     if (dialog) ShowWindow(dialog, SW_SHOWNORMAL);
     return dialog;
 }

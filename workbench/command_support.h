@@ -18,8 +18,9 @@ bool ChooseFile(HWND owner, const char* title, const char* filter, char (&name)[
 bool ChooseFolder(const char* title, char (&path)[kPathSize]);
 
 // Creates a dialog from the program's templates, owned by the main window,
-// at the top-left corner of its client area, and returns at once.
-HWND OpenModelessDialog(int templateId, DLGPROC dialogProc);
+// at the top-left corner of its client area, and returns at once. `param`
+// reaches the dialog procedure with WM_INITDIALOG.
+HWND OpenModelessDialog(int templateId, DLGPROC dialogProc, LPARAM param = 0);
 
 // Paints the whole list view again, now (no erase: the paint covers it).
 void RepaintList();

@@ -99,6 +99,7 @@ struct FolderRun {
     ConversionKind kind;
     char folder[kPathSize];
     char outputFolder[kPathSize];  // re-encoding only
+    bool madeOutputFolder;         // by this run: it did not exist before
 };
 
 // The search: file names one by one, in the file system's order. Folders
@@ -191,8 +192,14 @@ bool PrepareOutputFolder(FolderRun& run) {
         return false;
     }
     // An existing folder is simply used.
-    CreateDirectoryA(run.outputFolder, nullptr);
+    run.madeOutputFolder = CreateDirectoryA(run.outputFolder, nullptr) != 0;
     return true;
+}
+
+// A run that wrote nothing leaves no empty folder of its own behind; one
+// that was there before stays.
+void RemoveUnusedOutputFolder(const FolderRun& run, const PoolSummary& tally) {
+    if (run.madeOutputFolder && tally.done == tally.failed) RemoveDirectoryA(run.outputFolder);
 }
 
 }  // namespace
@@ -215,7 +222,7 @@ void SingleConvertCommand(ConversionKind kind) {
 
 void FolderConvertCommand(ConversionKind kind) {
     const Direction& direction = DirectionOf(kind);
-    FolderRun run = {kind, "", ""};
+    FolderRun run = {kind, "", "", false};
     if (!ChooseFolder(direction.folderTitle, run.folder)) return;
     if (kind == ConversionKind::JpgToJpg && !PrepareOutputFolder(run)) return;
     // Returns only when every job has finished.
@@ -225,5 +232,7 @@ void FolderConvertCommand(ConversionKind kind) {
         while (const char* name = NextFoundFile(search)) AddPoolJob(pool, MakeFoundFileJob(run, name));
     }
     EndSearch(search);
-    ShowFolderResult(direction.caption, FinishPool(pool));
+    PoolSummary tally = FinishPool(pool);
+    RemoveUnusedOutputFolder(run, tally);
+    ShowFolderResult(direction.caption, tally);
 }

@@ -9,10 +9,6 @@ void DeleteEntryCommand();  // 32
 void EditEntryCommand();    // 33
 void AddFolderCommand();    // 34
 
-// Stores the pending names of the last Add at the selection (or at the end
-// when there is none). Called by the BMP name dialog's OK.
-void CommitPending();
-
 // The BMP name made from a JPEG name: its last three bytes replaced by
 // "bmp" (photo.jpg gives photo.bmp). A name shorter than three bytes is
 // replaced whole, and a double-byte character is never split: its lead

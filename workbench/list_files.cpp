@@ -9,6 +9,7 @@
 
 #include "command_support.h"
 #include "frame.h"
+#include "list_check.h"
 #include "list_view.h"
 
 namespace {
@@ -16,6 +17,7 @@ namespace {
 const char kListTitle[] = "tvfile.txtファイル読み出し";  // for saving too
 const char kListFilter[] = "tvfile.txt\0*.txt\0ALLFile(*.*)\0*.*\0";
 const char kFileErrorCaption[] = "ﾌｧｲﾙｴﾗｰ";
+const char kCheckCaption[] = "リストの確認";
 
 bool ChooseListFile(char (&path)[kPathSize]) {
     return CopyString(path, kPairListFileName) && ChooseFile(MainWindow(), kListTitle, kListFilter, path);
@@ -23,20 +25,62 @@ bool ChooseListFile(char (&path)[kPathSize]) {
 
 void ShowFileError() { ShowWarningBox(nullptr, "ﾌｧｲﾙが開けません", kFileErrorCaption); }
 
-// A name the reader would not give back as one token: empty, or holding a
-// blank or a control byte. No trail byte of a double-byte character is one.
-bool BreaksTheFile(const char* name) {
-    if (name[0] == '\0') return true;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p)
-        if (*p <= ' ' || *p == 0x7F) return true;
-    return false;
-}
-
 // The first entry that would shift every later pair when read back, or -1.
 int FirstUnsavableEntry() {
     for (int i = 0; i < PairList.count; ++i)
-        if (BreaksTheFile(PairList.entries[i].jpgName) || BreaksTheFile(PairList.entries[i].bmpName)) return i;
+        if (!IsCarriableName(PairList.entries[i].jpgName) || !IsCarriableName(PairList.entries[i].bmpName)) return i;
     return -1;
+}
+
+// The folder part of a path, with its separator: what list names are
+// relative to.
+bool FolderOf(const char* path, char (&folder)[kPathSize]) {
+    if (!CopyString(folder, path)) return false;
+    folder[FileNamePart(path) - path] = '\0';
+    return true;
+}
+
+const char* ProblemText(EntryProblem problem) {
+    switch (problem) {
+    case kEntryRestorable: break;
+    case kEntryNameNotCarried: return "名前が空か、空白や制御文字を含む";
+    case kEntryNameLeavesFolder: return "名前がフォルダの外を指している";
+    case kEntryPathTooLong: return "フォルダと名前を合わせたパスが長すぎる";
+    case kEntryJpegMissing: return "JPGファイルがフォルダにない";
+    case kEntryBmpIsItsJpeg: return "BMP名がそのJPGと同じファイルになる";
+    case kEntryBmpIsAnotherJpeg: return "BMP名が他の項のJPGと同じファイルになる";
+    case kEntryBmpIsListFile: return "BMP名がリストファイルと同じファイルになる";
+    }
+    return "";
+}
+
+// What the restorer would refuse in the folder the list now lies in. Told,
+// not mended: the saved file stays as written, for the author to fix.
+void ReportUnrestorableEntries(const char* path) {
+    char folder[kPathSize];
+    if (!FolderOf(path, folder)) return;
+    EntryProblem problems[kListCapacity];
+    CheckListEntries(folder, PairList.entries, PairList.count, problems);
+    int refused = 0;
+    for (int i = 0; i < PairList.count; ++i) refused += problems[i] != kEntryRestorable;
+    if (refused == 0) return;
+    const int kShown = 5;
+    char text[1024];
+    snprintf(text, sizeof text, "保存しました。\nインストール時にBMPに戻せない項が%d個あります。", refused);
+    int shown = 0;
+    for (int i = 0; i < PairList.count && shown < kShown; ++i) {
+        if (problems[i] == kEntryRestorable) continue;
+        char line[128];
+        snprintf(line, sizeof line, "\n項%d : %s", i, ProblemText(problems[i]));
+        (void)AppendString(text, line);  // the few short lines always fit
+        ++shown;
+    }
+    if (refused > shown) {
+        char rest[32];
+        snprintf(rest, sizeof rest, "\nほか%d個", refused - shown);
+        (void)AppendString(text, rest);
+    }
+    ShowWarningBox(MainWindow(), text, kCheckCaption);
 }
 
 bool WriteListTo(const char* path) {
@@ -54,9 +98,7 @@ bool ReplaceWithList(const char* path) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return false;
     char folder[kPathSize];
-    if (!CopyString(folder, path)) return false;
-    const char* name = FileNamePart(path);
-    folder[name - path] = '\0';
+    if (!FolderOf(path, folder)) return false;
     char temporary[MAX_PATH];
     if (!GetTempFileNameA(folder[0] ? folder : ".", "tvf", 0, temporary)) return false;
     if (WriteListTo(temporary) && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) return true;
@@ -69,7 +111,8 @@ bool ReplaceWithList(const char* path) {
 void OpenListCommand() {
     char path[kPathSize];
     if (!ChooseListFile(path)) return;
-    FILE* stream = fopen(path, "rb");
+    // As text, as the restorer reads it.
+    FILE* stream = fopen(path, "rt");
     if (!stream) {
         // The list stays as it was: nothing was read.
         ShowFileError();
@@ -94,5 +137,9 @@ void SaveListCommand() {
     }
     char path[kPathSize];
     if (!ChooseListFile(path)) return;
-    if (!ReplaceWithList(path)) ShowFileError();
+    if (!ReplaceWithList(path)) {
+        ShowFileError();
+        return;
+    }
+    ReportUnrestorableEntries(path);
 }

@@ -14,15 +14,22 @@
 ; What the installer does: copies tolvinst.exe, the JPEG files and tvfile.txt
 ; into the install folder, runs tolvinst there and waits for it (it converts
 ; every listed JPEG into its BMP and deletes the list and the JPEG files it
-; restored), then checks that every BMP is there. The uninstaller removes the
-; BMP files (and any JPEG file that could not be restored), tolvinst.exe,
-; itself and the folder.
+; restored), then acts on its exit code:
+;   0  every picture was restored;
+;   1  some were not (a damaged JPEG, a full disk): tolvinst kept their JPEG
+;      files and left tvfile.txt listing just them, so running it again in
+;      the folder finishes the job once the cause is gone. The installer
+;      names each missing BMP in the details and warns once;
+;   2  tolvinst found no list it could read (missing, or claiming more than
+;      200 entries) and touched nothing: the installation is aborted.
+; The uninstaller removes the BMP files (and any JPEG file that could not be
+; restored), a list tolvinst kept, tolvinst.exe, itself and the folder.
 ;
-; Exit codes, also in a silent install (/S, or /S /D=C:\Folder with /D= last
-; and unquoted): 0 when tolvinst ran and returned 0, 2 when it could not be
-; started or returned anything else. Pictures that could not be restored (a
-; damaged JPEG) are reported in the details and in a warning box,
-; and their JPEG files stay in the folder.
+; Exit codes of this installer, also in a silent install (/S, or
+; /S /D=C:\Folder with /D= last and unquoted): 0 when every picture was
+; restored; 3 when it installed but some pictures were not restored (not 1,
+; which an NSIS installer returns when the user cancels it); 2 when tolvinst
+; could not be started, found no list, or returned anything else.
 ;
 ; Japanese picture names: tvfile.txt must hold the names in Shift-JIS (code
 ; page 932), as the workbench writes them, because tolvinst reads them as
@@ -77,6 +84,8 @@ InstallDir "$PROGRAMFILES64\${PRODUCT}"
 
 LangString RestorerFailed ${LANG_ENGLISH} "The pictures could not be restored (tolvinst: $0)."
 LangString RestorerFailed ${LANG_JAPANESE} "画像を復元できませんでした (tolvinst: $0)。"
+LangString NoList ${LANG_ENGLISH} "The pictures could not be restored: tvfile.txt could not be read (tolvinst: 2)."
+LangString NoList ${LANG_JAPANESE} "画像を復元できませんでした。tvfile.txt を読めません (tolvinst: 2)。"
 LangString NotRestored ${LANG_ENGLISH} "Not restored: $R1"
 LangString NotRestored ${LANG_JAPANESE} "復元されなかった画像: $R1"
 LangString SomeNotRestored ${LANG_ENGLISH} "$R4 picture(s) could not be restored. Their JPEG files are kept in the folder."
@@ -112,6 +121,27 @@ LangString SomeNotRestored ${LANG_JAPANESE} "$R4 個の画像を復元できま�
 !insertmacro PAIR_LIST_READER ""
 !insertmacro PAIR_LIST_READER "un."
 
+; Runs tolvinst in $INSTDIR with a hidden start and waits; its exit code in
+; $0, or "not started". ExecWait and nsExec start a window program shown.
+Function RunRestorerHidden
+  ; STARTUPINFO (104 bytes on 64-bit Windows) with STARTF_USESHOWWINDOW and
+  ; SW_HIDE, then PROCESS_INFORMATION.
+  System::Call '*(i 104, i 0, p 0, p 0, p 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 1, &i2 0, &i2 0, i 0, p 0, p 0, p 0, p 0) p .r1'
+  System::Call '*(p 0, p 0, i 0, i 0) p .r2'
+  System::Call 'kernel32::CreateProcessW(p 0, w `"$INSTDIR\tolvinst.exe" $INSTDIR\`, p 0, p 0, i 0, i 0, p 0, p 0, p r1, p r2) i .r0'
+  ${If} $0 <> 0
+    System::Call '*$2(p .r3, p .r4)'
+    System::Call 'kernel32::WaitForSingleObject(p r3, i -1)'
+    System::Call 'kernel32::GetExitCodeProcess(p r3, *i .r0)'
+    System::Call 'kernel32::CloseHandle(p r3)'
+    System::Call 'kernel32::CloseHandle(p r4)'
+  ${Else}
+    StrCpy $0 "not started"
+  ${EndIf}
+  System::Free $1
+  System::Free $2
+FunctionEnd
+
 Section "Install"
   !ifdef BMP_KB
     AddSize ${BMP_KB}
@@ -129,20 +159,33 @@ Section "Install"
   ; The whole command line of tolvinst is the folder, unquoted, ending with
   ; the separator; blanks in it are fine. Quotes around the program's path
   ; are needed when the folder has blanks.
-  ClearErrors
-  ExecWait '"$INSTDIR\tolvinst.exe" $INSTDIR\' $0
-  ${If} ${Errors}
-    StrCpy $0 "not started"
+  ; A silent install starts it hidden: then it shows no box that would
+  ; wait for a user who is not there, and its exit code says it all.
+  ${If} ${Silent}
+    Call RunRestorerHidden
+  ${Else}
+    ClearErrors
+    ExecWait '"$INSTDIR\tolvinst.exe" $INSTDIR\' $0
+    ${If} ${Errors}
+      StrCpy $0 "not started"
+    ${EndIf}
   ${EndIf}
   DetailPrint "tolvinst: $0"
-  ${If} $0 S!= "0"
+  ${If} $0 S== "2"
+    MessageBox MB_OK|MB_ICONSTOP "$(NoList)" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${ElseIf} $0 S!= "0"
+  ${AndIf} $0 S!= "1"
     MessageBox MB_OK|MB_ICONSTOP "$(RestorerFailed)" /SD IDOK
     SetErrorLevel 2
     Abort
   ${EndIf}
+  ${If} $0 S== "0"
+    Return
+  ${EndIf}
 
-  ; tolvinst reports nothing and keeps a JPEG it could not restore: look
-  ; for every BMP it should have written.
+  ; 1: some pictures were not restored. Name every BMP that is missing.
   StrCpy $R4 0
   FileOpen $R0 "$INSTDIR\${RECORD}" r
   Call NextName
@@ -163,6 +206,7 @@ Section "Install"
   ${If} $R4 > 0
     MessageBox MB_OK|MB_ICONEXCLAMATION "$(SomeNotRestored)" /SD IDOK
   ${EndIf}
+  SetErrorLevel 3
 SectionEnd
 
 ; True for a plain file name in $R1: the uninstaller runs with the rights of
@@ -208,6 +252,10 @@ Section "Uninstall"
     FileClose $R0
   ${EndIf}
   Delete "$INSTDIR\${RECORD}"
+  ; What tolvinst leaves when not every picture was restored: the list of
+  ; those left, and a temporary file if it was stopped in the middle of one.
+  Delete "$INSTDIR\tvfile.txt"
+  Delete "$INSTDIR\~tv*.tmp"
   Delete "$INSTDIR\tolvinst.exe"
   Delete "$INSTDIR\uninstall.exe"
   ; Not /r: files the user put into the folder stay, and so does the folder.
