@@ -14,14 +14,15 @@
 #include "command_support.h"
 #include "dialogs.h"
 #include "frame.h"
+#include "pack_rules.h"
 #include "resource.h"
 
-JpegOptionValues JpegOptions = {100, 0};
+JpegOptionValues JpegOptions = {kStartQuality, kStartProgressive};
 char OutputFolderName[kFolderNameSize] = "changjpg";
 
 namespace {
 
-const int kDefaultQuality = 100;
+const int kDefaultQuality = kStartQuality;
 const int kQualityBytes = 3;  // "100" and no more
 
 // The version dialog names what the program was really built with.
