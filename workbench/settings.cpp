@@ -22,7 +22,7 @@ char OutputFolderName[kFolderNameSize] = "changjpg";
 
 namespace {
 
-const int kDefaultQuality = kStartQuality;
+const int kDefaultQuality = 100;
 const int kQualityBytes = 3;  // "100" and no more
 
 // The version dialog names what the program was really built with.
