@@ -69,12 +69,20 @@ inline uint8_t InkToLight(int ink, int black) {
 // page fault on each page's first touch. These arrays come from the kept
 // blocks instead. libjpeg reaches them only through its memory manager's
 // methods, so only those that make, reach and free them are replaced.
+
+// A block holds this many bytes of an array at most: a picture's arrays take
+// a few blocks, and a file claiming a huge picture only those its data
+// reaches.
+const size_t kArrayPieceBytes = size_t(32) << 20;
+const size_t kAlign = 32;  // as libjpeg aligns large blocks for its SIMD code
+
 struct CoefficientArray {
-    JBLOCKARRAY rows;
-    void* block;
+    JBLOCKARRAY rows;   // set when first reached
+    void** pieces;      // the blocks holding rowsPerPiece rows each
     JDIMENSION blocksPerRow;
     JDIMENSION rowCount;
-    JDIMENSION cleared;  // rows zeroed so far, from the top
+    JDIMENSION rowsPerPiece;
+    JDIMENSION reached;  // rows set and zeroed so far, from the top
     CoefficientArray* next;
 };
 
@@ -88,6 +96,9 @@ struct CoefficientArrays {
 
 CoefficientArrays* ArraysOf(j_common_ptr info) { return static_cast<CoefficientArrays*>(info->client_data); }
 
+size_t RowBytes(const CoefficientArray* a) { return static_cast<size_t>(a->blocksPerRow) * sizeof(JBLOCK); }
+JDIMENSION PieceCount(const CoefficientArray* a) { return (a->rowCount + a->rowsPerPiece - 1) / a->rowsPerPiece; }
+
 jvirt_barray_ptr RequestArray(j_common_ptr info, int pool, boolean, JDIMENSION blocksPerRow, JDIMENSION rowCount,
                               JDIMENSION) {
     if (pool != JPOOL_IMAGE) ERREXIT1(info, JERR_BAD_POOL_ID, pool);
@@ -95,51 +106,56 @@ jvirt_barray_ptr RequestArray(j_common_ptr info, int pool, boolean, JDIMENSION b
     CoefficientArray* a =
         static_cast<CoefficientArray*>(all->manager->alloc_small(info, JPOOL_IMAGE, sizeof(CoefficientArray)));
     a->rows = nullptr;
-    a->block = nullptr;
+    a->pieces = nullptr;
     a->blocksPerRow = blocksPerRow;
     a->rowCount = rowCount;
-    a->cleared = 0;
+    a->reached = 0;
     a->next = all->arrays;
     all->arrays = a;
     return reinterpret_cast<jvirt_barray_ptr>(a);
 }
 
-// The block is sized by the frame header, but nothing in it is touched
-// here: rows are zeroed when first reached (AccessArray), as libjpeg's own
-// memory manager does, so a small file claiming a huge picture costs only
-// the rows its data reaches.
+// Only the tables of rows and blocks are made here, small whatever the
+// picture; blocks are taken and rows zeroed when the data first reaches
+// them (AccessArray), as libjpeg's own memory manager does.
 void RealizeArrays(j_common_ptr info) {
     CoefficientArrays* all = ArraysOf(info);
     all->realize(info);
-    const size_t align = 32;  // as libjpeg aligns large blocks for its SIMD code
     for (CoefficientArray* a = all->arrays; a; a = a->next) {
         if (a->rows) continue;
-        size_t rowBytes = static_cast<size_t>(a->blocksPerRow) * sizeof(JBLOCK);
-        if (a->rowCount == 0 || rowBytes == 0 || rowBytes > (SIZE_MAX - align) / a->rowCount)
-            ERREXIT1(info, JERR_OUT_OF_MEMORY, 1);
-        size_t bytes = rowBytes * a->rowCount;
-        a->block = TakeBlock(bytes + align);
-        if (!a->block) ERREXIT1(info, JERR_OUT_OF_MEMORY, 2);
-        uint8_t* at = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(a->block) + align - 1) & ~(align - 1));
+        size_t rowBytes = RowBytes(a);
+        if (a->rowCount == 0 || rowBytes == 0 || rowBytes > kArrayPieceBytes) ERREXIT1(info, JERR_OUT_OF_MEMORY, 1);
+        a->rowsPerPiece = static_cast<JDIMENSION>(kArrayPieceBytes / rowBytes);
+        if (a->rowsPerPiece > a->rowCount) a->rowsPerPiece = a->rowCount;
         a->rows = static_cast<JBLOCKARRAY>(all->manager->alloc_small(info, JPOOL_IMAGE, a->rowCount * sizeof(JBLOCKROW)));
-        for (JDIMENSION y = 0; y < a->rowCount; ++y) a->rows[y] = reinterpret_cast<JBLOCKROW>(at + y * rowBytes);
+        a->pieces = static_cast<void**>(all->manager->alloc_small(info, JPOOL_IMAGE, PieceCount(a) * sizeof(void*)));
+        memset(a->pieces, 0, PieceCount(a) * sizeof(void*));
     }
 }
 
 JBLOCKARRAY AccessArray(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION start, JDIMENSION count, boolean) {
     CoefficientArray* a = reinterpret_cast<CoefficientArray*>(array);
     if (!a->rows || start > a->rowCount || count > a->rowCount - start) ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+    const size_t rowBytes = RowBytes(a);
     // Every row reads as zero until written, as libjpeg's decoder expects.
-    if (start + count > a->cleared) {
-        size_t rowBytes = static_cast<size_t>(a->blocksPerRow) * sizeof(JBLOCK);
-        memset(a->rows[a->cleared], 0, rowBytes * (start + count - a->cleared));
-        a->cleared = start + count;
+    for (; a->reached < start + count; ++a->reached) {
+        JDIMENSION piece = a->reached / a->rowsPerPiece, first = piece * a->rowsPerPiece;
+        if (a->reached == first) {
+            JDIMENSION rows = a->rowCount - first < a->rowsPerPiece ? a->rowCount - first : a->rowsPerPiece;
+            a->pieces[piece] = TakeBlock(rows * rowBytes + kAlign);
+            if (!a->pieces[piece]) ERREXIT1(info, JERR_OUT_OF_MEMORY, 2);
+        }
+        uint8_t* at = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(a->pieces[piece]) + kAlign - 1) & ~(kAlign - 1));
+        a->rows[a->reached] = reinterpret_cast<JBLOCKROW>(at + (a->reached - first) * rowBytes);
+        memset(a->rows[a->reached], 0, rowBytes);
     }
     return a->rows + start;
 }
 
 void GiveArraysBack(CoefficientArrays* all) {
-    for (CoefficientArray* a = all->arrays; a; a = a->next) GiveBlock(a->block);
+    for (CoefficientArray* a = all->arrays; a; a = a->next)
+        if (a->pieces)
+            for (JDIMENSION p = 0; p < PieceCount(a); ++p) GiveBlock(a->pieces[p]);
     all->arrays = nullptr;  // the records themselves go with libjpeg's image pool
 }
 
