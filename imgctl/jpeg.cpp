@@ -363,7 +363,8 @@ int ReadJpegRows(JpegReader* r, uint8_t** rows, int most) {
     j_decompress_ptr info = &r->info;
     const int left = static_cast<int>(info->output_height - info->output_scanline);
     if (most > left) most = left;
-    if (most <= 0 || setjmp(r->errors.escape) != 0) return 0;
+    if (most <= 0) return 0;
+    if (setjmp(r->errors.escape) != 0) return 0;
     int n = 0;
     if (r->cmyk) {
         for (; n < most; ++n) {
