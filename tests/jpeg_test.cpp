@@ -274,6 +274,34 @@ TEST_F(JpegCodec, HugeClaimsCostOnlyWhatTheFileHolds) {
     }
 }
 
+// A file may have at most 100 scans: 100 load, 101 do not. Made from a file
+// with one scan per component by repeating its luma scan, which a
+// sequential file may do (the later scan replaces the earlier one).
+TEST_F(JpegCodec, ScansAreBounded) {
+    JpegVariant scans;
+    scans.scanPerComponent = true;
+    std::string path = folder / "scans.jpg";
+    ASSERT_TRUE(WriteJpegVariant(path, MakePicture(24, 16, 3), scans));
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    size_t first = 2;
+    while (first + 1 < bytes.size() && !(bytes[first] == 0xFF && bytes[first + 1] == 0xDA)) ++first;
+    size_t end = first + 2;  // the next marker other than a restart marker
+    while (end + 1 < bytes.size() && !(bytes[end] == 0xFF && bytes[end + 1] != 0 && (bytes[end + 1] & 0xF8) != 0xD0))
+        ++end;
+    ASSERT_LT(end + 1, bytes.size());
+    const Pixels whole = LoadJpegPixels(path);
+    ASSERT_FALSE(whole.data.empty());
+    for (int total : {100, 101}) {
+        std::vector<uint8_t> repeated = bytes;
+        for (int i = 3; i < total; ++i) repeated.insert(repeated.begin() + long(end), bytes.begin() + long(first), bytes.begin() + long(end));
+        ASSERT_TRUE(WriteBytes(path, repeated));
+        if (total == 100)
+            EXPECT_EQ(0, MaxDifference(whole, LoadJpegPixels(path)));
+        else
+            EXPECT_TRUE(LoadJpegPixels(path).data.empty());
+    }
+}
+
 TEST_F(JpegCodec, FailedSaveLeavesNothingAndSuccessfulSaveLeavesNoTemporaryFile) {
     Image* image = ImageOf(MakePicture(8, 8, 3));
     ImageHandle handle = reinterpret_cast<ImageHandle>(image);
