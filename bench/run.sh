@@ -46,6 +46,17 @@ for copy in 1 2 3; do
 done
 BENCH_PYTHON=/usr/bin/python3 build/bench/bench/tolvane_batch_bench run "$batch" "$reps"
 
+# Baseline JPEGs stream whatever their size: six copies of the 20-megapixel
+# photograph on every processor, peak memory per worker.
+base="$work/baseline"
+mkdir -p "$base/jpg" "$base/out"
+for copy in 1 2 3 4 5 6; do cp "$work/jpg/$big.jpg" "$base/jpg/${big}_$copy.jpg"; done
+printf '\nSix copies of the %s photograph (baseline) on %s workers, peak memory per worker:\n' "$big" "$(nproc)"
+for d in jpg2bmp jpg2jpg; do
+  read -r sec start peak < <(build/bench/bench/tolvane_batch_bench ours "$d" 0 "$base" "$base/out")
+  printf '  %-46s %8.1f MiB (goal <= 16 MiB)\n' "$d" "$(echo "($peak - $start) / 1024 / $(nproc)" | bc -l)"
+done
+
 # ---- The restorer on 100 photographs under Wine: tolvinst.exe as shipped
 # (one worker per processor) against the same program held to one worker.
 # Skip with BENCH_RESTORER=0.
