@@ -21,10 +21,12 @@ static const uint64_t kMaxPixels = uint64_t(1) << 24;
 // An arithmetic-coded file can describe a huge flat picture completely in a
 // few hundred bytes, and then costs what that picture does: such inputs are
 // skipped, as libjpeg-turbo's own fuzzers skip large pictures.
+// Every frame header counts: libjpeg may take a later one.
 static bool LargeArithmeticPicture(const uint8_t* data, size_t size) {
     for (size_t at = 2; at + 9 <= size; ++at)
-        if (data[at] == 0xFF && data[at + 1] >= 0xC9 && data[at + 1] <= 0xCF && data[at + 1] != 0xCC)
-            return uint64_t(data[at + 5] << 8 | data[at + 6]) * uint64_t(data[at + 7] << 8 | data[at + 8]) > kMaxPixels;
+        if (data[at] == 0xFF && data[at + 1] >= 0xC9 && data[at + 1] <= 0xCF && data[at + 1] != 0xCC &&
+            uint64_t(data[at + 5] << 8 | data[at + 6]) * uint64_t(data[at + 7] << 8 | data[at + 8]) > kMaxPixels)
+            return true;
     return false;
 }
 
