@@ -23,9 +23,11 @@
 namespace {
 
 const int kQuality = 75;
-enum { kJpgToBmp, kBmpToJpg, kDirections };
-const char* kDirectionArg[kDirections] = {"jpg2bmp", "bmp2jpg"};
-const char* kDirectionTitle[kDirections] = {"JPEG -> BMP", "BMP -> JPEG (quality 75, baseline)"};
+enum { kJpgToBmp, kBmpToJpg, kJpgToJpg, kDirections };
+const char* kDirectionArg[kDirections] = {"jpg2bmp", "bmp2jpg", "jpg2jpg"};
+const char* kDirectionTitle[kDirections] = {"JPEG -> BMP", "BMP -> JPEG (quality 75, baseline)",
+                                            "JPEG -> JPEG (quality 75, baseline)"};
+PoolJobProcedure kJobRun[kDirections] = {RunJpgToBmpJob, RunBmpToJpgJob, RunJpgToJpgJob};
 const char* SourceKind(int d) { return d == kBmpToJpg ? "bmp" : "jpg"; }
 const char* TargetKind(int d) { return d == kJpgToBmp ? "bmp" : "jpg"; }
 
@@ -33,11 +35,12 @@ const char* TargetKind(int d) { return d == kJpgToBmp ? "bmp" : "jpg"; }
 
 int OursChild(int d, int workers, const std::string& batch, const std::string& out) {
     std::vector<std::string> names = ListFiles(batch + "/" + SourceKind(d), SourceKind(d));
+    long startRss = MaxRssKb();
     double start = Now();
     ConvertPool* pool = StartPool(workers, nullptr, nullptr);
     for (const std::string& n : names) {
         PoolJob job = {};
-        job.run = d == kJpgToBmp ? RunJpgToBmpJob : RunBmpToJpgJob;
+        job.run = kJobRun[d];
         job.quality = kQuality;
         std::string source = batch + "/" + SourceKind(d) + "/" + n + "." + SourceKind(d);
         std::string target = out + "/" + n + "." + TargetKind(d);
@@ -47,19 +50,19 @@ int OursChild(int d, int workers, const std::string& batch, const std::string& o
     PoolSummary summary = FinishPool(pool);
     double seconds = Now() - start;
     if (summary.failed) Fail("ours failed on", summary.firstFailed.source);
-    printf("%.6f %ld\n", seconds, MaxRssKb());
+    printf("%.6f %ld %ld\n", seconds, startRss, MaxRssKb());
     return 0;
 }
 
 struct OursResult {
     double wall;
-    long maxRssKb;
+    long startRssKb, maxRssKb;
 };
 
 OursResult RunOurs(int d, int workers, const std::string& batch, const std::string& out) {
     OursResult r{};
     std::string text = Capture({"/proc/self/exe", "ours", kDirectionArg[d], std::to_string(workers), batch, out});
-    if (sscanf(text.c_str(), "%lf %ld", &r.wall, &r.maxRssKb) != 2) Fail("ours", "output");
+    if (sscanf(text.c_str(), "%lf %ld %ld", &r.wall, &r.startRssKb, &r.maxRssKb) != 3) Fail("ours", "output");
     return r;
 }
 
@@ -73,6 +76,11 @@ double RunTools(int d, const std::string& batch, const std::string& out) {
         std::string target = out + "/" + n + "." + TargetKind(d);
         if (d == kJpgToBmp)
             Wait(Spawn({"djpeg", "-bmp", "-outfile", target, source}, -1, -1), "djpeg");
+        else if (d == kJpgToJpg)
+            Wait(Spawn({"sh", "-c", "djpeg \"$1\" | cjpeg -baseline -quality " + std::to_string(kQuality) + " -outfile \"$2\"",
+                        "sh", source, target},
+                       -1, -1),
+                 "djpeg | cjpeg");
         else
             Wait(Spawn({"cjpeg", "-baseline", "-quality", std::to_string(kQuality), "-outfile", target, source}, -1, -1),
                  "cjpeg");
@@ -112,7 +120,7 @@ int Run(const std::string& batch, int reps) {
     const int cores = ProcessorCount();
     const double mp = Megapixels(batch);
     double best[kDirections][kContenders];
-    long peak[kDirections][2] = {};
+    long peak[kDirections][2] = {}, start[kDirections][2] = {};
     for (auto& row : best) std::fill(row, row + kContenders, 1e30);
     for (int rep = 0; rep <= reps; ++rep) {  // round 0 warms caches, rounds interleave contenders
         fprintf(stderr, "\rbatch %s %d/%d", rep == 0 ? "warm-up" : "round", rep, reps);
@@ -125,6 +133,7 @@ int Run(const std::string& batch, int reps) {
                     OursResult r = RunOurs(d, c == kOne ? 1 : 0, batch, out);
                     wall = r.wall;
                     peak[d][c] = std::max(peak[d][c], r.maxRssKb);
+                    start[d][c] = r.startRssKb;
                 } else {
                     wall = c == kTools ? RunTools(d, batch, out) : RunPillow(d, batch, out);
                 }
@@ -133,19 +142,23 @@ int Run(const std::string& batch, int reps) {
     }
     fprintf(stderr, "\r                         \r");
     printf("\nBatch: a folder of %zu photographs, %.1f megapixels, through the conversion pool as the folder\n"
-           "commands run it; %d processors. Best of %d after a warm-up; megapixels per second, wall time.\n\n",
+           "commands run it; %d processors. Best of %d after a warm-up; megapixels per second, wall time.\n"
+           "Peak RSS of the process; per worker: its growth from before the pool, over the workers.\n\n",
            jpgs.size(), mp, cores, reps);
     const char* label[kContenders] = {"ours, 1 worker", "", "", "Pillow: open, load, save (one process)"};
-    const char* tools[kDirections] = {"djpeg -bmp, one process per file", "cjpeg -baseline, one process per file"};
+    const char* tools[kDirections] = {"djpeg -bmp, one process per file", "cjpeg -baseline, one process per file",
+                                      "djpeg | cjpeg -baseline, 2 processes per file"};
     char all[64];
     snprintf(all, sizeof all, "ours, %d workers (one per processor)", cores);
-    printf("%-48s %10s %8s %10s\n", "direction / contender", "MP/s", "ms", "peak RSS");
+    printf("%-48s %10s %8s %10s %12s\n", "direction / contender", "MP/s", "ms", "peak RSS", "per worker");
     for (int d = 0; d < kDirections; ++d) {
         printf("%s\n", kDirectionTitle[d]);
         for (int c = 0; c < kContenders; ++c) {
             const char* name = c == kAll ? all : c == kTools ? tools[d] : label[c];
             printf("  %-46s %10.1f %8.0f", name, mp / best[d][c], best[d][c] * 1e3);
-            if (c <= kAll) printf(" %7.1f MiB", peak[d][c] / 1024.0);
+            if (c <= kAll)
+                printf(" %7.1f MiB %8.1f MiB", peak[d][c] / 1024.0,
+                       (peak[d][c] - start[d][c]) / 1024.0 / (c == kOne ? 1 : cores));
             printf("\n");
         }
         double peer = std::min(best[d][kTools], best[d][kPillow]);

@@ -7,6 +7,9 @@
 //   tolvane_bench ours DIRECTION WORKDIR OUTDIR [ONLY]
 //                                            one batch of ours in a fresh
 //                                            process, so its peak RSS is ours alone
+//   tolvane_bench claims DIR [REPS]          writes small files claiming huge
+//                                            pictures into DIR, times their refusal
+//   tolvane_bench refuse JPEG OUTDIR         one refusal in a fresh process
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -464,6 +467,86 @@ int Run(const std::string& work, int reps) {
     return 0;
 }
 
+// ---- files claiming huge pictures -------------------------------------------
+
+// A 48x48 picture coded by cjpeg, its frame header then changed to claim a
+// huge one: the data ends long before the claimed picture does.
+struct Claim {
+    const char* name;
+    const char* what;
+    std::vector<std::string> options;
+    int width, height;
+};
+const Claim kClaims[] = {
+    {"claim-progressive", "progressive", {"-progressive"}, 20000, 20000},
+    {"claim-progressive-2", "progressive", {"-progressive"}, 26000, 27000},
+    {"claim-scans", "sequential, three scans", {"-scans", "SCANS"}, 26000, 27000},
+    {"claim-baseline", "baseline, odd width", {"-baseline"}, 20001, 26000},
+};
+
+void MakeClaims(const std::string& dir) {
+    std::string ppm = dir + "/small.ppm", scans = dir + "/scans.txt";
+    FILE* f = fopen(ppm.c_str(), "wb");
+    if (!f) Fail("cannot write", ppm);
+    fprintf(f, "P6\n48 48\n255\n");
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x) fprintf(f, "%c%c%c", x * 5, y * 5, (x * y) & 0xFF);
+    fclose(f);
+    f = fopen(scans.c_str(), "w");
+    if (!f) Fail("cannot write", scans);
+    fprintf(f, "0;\n1;\n2;\n");
+    fclose(f);
+    for (const Claim& c : kClaims) {
+        std::string jpeg = dir + "/" + c.name + ".jpg";
+        std::vector<std::string> args = {"cjpeg"};
+        for (const std::string& o : c.options) args.push_back(o == "SCANS" ? scans : o);
+        args.insert(args.end(), {"-outfile", jpeg, ppm});
+        Wait(Spawn(args, -1, -1), "cjpeg");
+        std::vector<uint8_t> bytes = ReadFile(jpeg);
+        size_t at = 2;
+        while (at + 9 < bytes.size() && !(bytes[at] == 0xFF && (bytes[at + 1] & 0xF0) == 0xC0 && bytes[at + 1] != 0xC4))
+            ++at;
+        if (at + 9 >= bytes.size()) Fail("no frame header in", jpeg);
+        bytes[at + 5] = uint8_t(c.height >> 8), bytes[at + 6] = uint8_t(c.height);
+        bytes[at + 7] = uint8_t(c.width >> 8), bytes[at + 8] = uint8_t(c.width);
+        f = fopen(jpeg.c_str(), "wb");
+        if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0) Fail("cannot write", jpeg);
+    }
+}
+
+int RefuseChild(const std::string& jpeg, const std::string& out) {
+    double start = Now();
+    int status = ConvertJpgToBmp((out + "/refused.bmp").c_str(), jpeg.c_str());
+    printf("%.6f %ld %d\n", Now() - start, MaxRssKb(), status);
+    return 0;
+}
+
+int RunClaims(const std::string& dir, int reps) {
+    MakeClaims(dir);
+    printf("Files claiming huge pictures, JPEG -> BMP in a fresh process (best time, highest peak RSS of %d):\n", reps);
+    printf("  %-28s %8s %13s %10s %10s %s\n", "file", "bytes", "claims", "ms", "peak RSS", "result");
+    for (const Claim& c : kClaims) {
+        std::string jpeg = dir + "/" + c.name + ".jpg";
+        double best = 1e30;
+        long peak = 0;
+        int status = -1;
+        for (int rep = 0; rep < reps; ++rep) {
+            double wall;
+            long rss;
+            if (sscanf(Capture({"/proc/self/exe", "refuse", jpeg, dir}).c_str(), "%lf %ld %d", &wall, &rss, &status) != 3)
+                Fail("refuse", "output");
+            best = std::min(best, wall);
+            peak = std::max(peak, rss);
+        }
+        char claim[32];
+        snprintf(claim, sizeof claim, "%dx%d", c.width, c.height);
+        printf("  %-28s %8zu %13s %10.1f %6.1f MiB %s\n", c.what, ReadFile(jpeg).size(), claim, best * 1e3,
+               peak / 1024.0, status == 0 ? "refused" : "ACCEPTED");
+    }
+    printf("  (goal: each refused within 200 ms and 16 MiB)\n");
+    return 0;
+}
+
 int DirectionFrom(const char* arg) {
     for (int d = 0; d < kDirections; ++d)
         if (strcmp(arg, kDirectionArg[d]) == 0) return d;
@@ -478,11 +561,16 @@ int main(int argc, char** argv) {
         return 0;
     }
     if ((argc == 3 || argc == 4) && strcmp(argv[1], "run") == 0) return Run(argv[2], argc == 4 ? atoi(argv[3]) : 5);
+    if ((argc == 3 || argc == 4) && strcmp(argv[1], "claims") == 0)
+        return RunClaims(argv[2], argc == 4 ? atoi(argv[3]) : 5);
+    if (argc == 4 && strcmp(argv[1], "refuse") == 0) return RefuseChild(argv[2], argv[3]);
     if ((argc == 5 || argc == 6) && strcmp(argv[1], "ours") == 0)
         return OursChild(DirectionFrom(argv[2]), argv[3], argv[4], argc == 6 ? argv[5] : "");
     fprintf(stderr,
             "usage: tolvane_bench make-synthetic DIR\n"
             "       tolvane_bench run WORKDIR [REPS]\n"
-            "       tolvane_bench ours DIRECTION WORKDIR OUTDIR [ONLY]\n");
+            "       tolvane_bench ours DIRECTION WORKDIR OUTDIR [ONLY]\n"
+            "       tolvane_bench claims DIR [REPS]\n"
+            "       tolvane_bench refuse JPEG OUTDIR\n");
     return 2;
 }

@@ -18,10 +18,20 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/jpg" "$work/bmp"
 . bench/photos.sh
 make_bench_photos "$work/jpg" "$work/bmp"
+# One photograph of more than 20 megapixels: the largest MATE background
+# (5640x3172) scaled up to 6016x3384 by Pillow, saved as a camera would.
+big=Elephants_6016x3384
+/usr/bin/python3 -c 'import sys; from PIL import Image
+Image.open(sys.argv[1]).resize((6016, 3384), Image.LANCZOS).save(sys.argv[2], quality=92)' \
+  /usr/share/backgrounds/mate/abstract/Elephants_5640x3172.jpg "$work/jpg/$big.jpg"
+djpeg -bmp -outfile "$work/bmp/$big.bmp" "$work/jpg/$big.jpg"
 
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; $(date -u '+%Y-%m-%d')"
 # Debian's Pillow: the python3 first on PATH may be another interpreter.
 BENCH_PYTHON=/usr/bin/python3 "$bench" run "$work" "$reps"
+mkdir "$work/claims"
+echo
+"$bench" claims "$work/claims" "$reps"
 
 # ---- Batch: a folder of photographs through the conversion pool, one worker
 # against one per processor, beside a djpeg/cjpeg loop and a Pillow loop.
@@ -35,6 +45,17 @@ for copy in 1 2 3; do
   done
 done
 BENCH_PYTHON=/usr/bin/python3 build/bench/bench/tolvane_batch_bench run "$batch" "$reps"
+
+# Baseline JPEGs stream whatever their size: six copies of the 20-megapixel
+# photograph on every processor, peak memory per worker.
+base="$work/baseline"
+mkdir -p "$base/jpg" "$base/out"
+for copy in 1 2 3 4 5 6; do cp "$work/jpg/$big.jpg" "$base/jpg/${big}_$copy.jpg"; done
+printf '\nSix copies of the %s photograph (baseline) on %s workers, peak memory per worker:\n' "$big" "$(nproc)"
+for d in jpg2bmp jpg2jpg; do
+  read -r sec start peak < <(build/bench/bench/tolvane_batch_bench ours "$d" 0 "$base" "$base/out")
+  printf '  %-46s %8.1f MiB (goal <= 16 MiB)\n' "$d" "$(echo "($peak - $start) / 1024 / $(nproc)" | bc -l)"
+done
 
 # ---- The restorer on 100 photographs under Wine: tolvinst.exe as shipped
 # (one worker per processor) against the same program held to one worker.
@@ -74,6 +95,23 @@ if [ "${BENCH_RESTORER:-1}" = 1 ]; then
     "start and exit alone (empty list)" "$t_empty"
   printf '  %-46s %8.2fx\n' "all workers / one worker" "$(echo "$t_one / $t_all" | bc -l)" \
     "the same without start and exit" "$(echo "($t_one - $t_empty) / ($t_all - $t_empty)" | bc -l)"
+
+  # Two small files claiming huge pictures: the restorer refuses both and
+  # keeps them. Wall seconds and peak RSS of the Wine process.
+  claimed() {
+    rm -rf "$inst"; mkdir "$inst"
+    cp "$work/claims/claim-progressive-2.jpg" "$inst/a.jpg"
+    cp "$work/claims/claim-scans.jpg" "$inst/b.jpg"
+    printf '2\r\na.jpg\r\na.bmp\r\nb.jpg\r\nb.bmp\r\n' >"$inst/tvfile.txt"
+    /usr/bin/time -f '%e %M' -o "$work/time.txt" "$TOLVANE_WINE" "$all" "Z:${inst//\//\\}\\" </dev/null >/dev/null 2>&1
+    [ -f "$inst/a.jpg" ] && [ ! -f "$inst/a.bmp" ] || { echo "restorer accepted a claimed picture" >&2; exit 1; }
+    cat "$work/time.txt"
+  }
+  runs=$(for r in $(seq "$reps"); do claimed; done)
+  printf '\nRestorer given two small files claiming 26000x27000 pictures, %s runs:\n' "$reps"
+  printf '  %-46s %8.2f s   (goal <= 3 s)\n' "wall time, best" "$(echo "$runs" | awk '{print $1}' | sort -n | head -1)"
+  printf '  %-46s %8.1f MiB (goal <= 96 MiB)\n' "peak RSS of tolvinst.exe under Wine, highest" \
+    "$(echo "$(echo "$runs" | awk '{print $2}' | sort -n | tail -1) / 1024" | bc -l)"
 fi
 
 # ---- tolvpack pack against a cjpeg loop and Pillow with a process pool.

@@ -2,13 +2,7 @@
 
 #include "imgctl.h"
 
-int ConvertJpgToBmp(const char* bmpPath, const char* jpgPath) {
-    ImageHandle image = JPGtoDIB(jpgPath);
-    if (image == 0) return 0;
-    int status = DIBtoBMP(bmpPath, image);
-    DeleteDIB(image);
-    return status;
-}
+int ConvertJpgToBmp(const char* bmpPath, const char* jpgPath) { return JPGtoBMP(bmpPath, jpgPath); }
 
 int ConvertBmpToJpg(const char* jpgPath, const char* bmpPath, int quality, int progressive) {
     int streamed = BMPtoJPG(jpgPath, bmpPath, quality, progressive);
@@ -21,9 +15,5 @@ int ConvertBmpToJpg(const char* jpgPath, const char* bmpPath, int quality, int p
 }
 
 int ConvertJpgToJpg(const char* sourceJpgPath, const char* targetJpgPath, int quality, int progressive) {
-    ImageHandle image = JPGtoDIB(sourceJpgPath);
-    if (image == 0) return 0;
-    int status = DIBtoJPG(targetJpgPath, image, quality, progressive);
-    DeleteDIB(image);
-    return status;
+    return JPGtoJPG(targetJpgPath, sourceJpgPath, quality, progressive);
 }

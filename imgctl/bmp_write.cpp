@@ -9,38 +9,43 @@
 static void Put16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
 static void Put32(uint8_t* p, uint32_t v) { Put16(p, v & 0xFFFF); Put16(p + 2, v >> 16); }
 
-int DIBtoBMP(const char* path, ImageHandle handle) {
-    const Image* image = reinterpret_cast<const Image*>(handle);
-    if (!path || !image) return kImgctlFailed;
-    const uint32_t paletteBytes = image->channels == 1 ? 256 * 4 : 0;
+uint32_t MakeBmpHeader(uint8_t* header, int width, int height, int channels) {
+    const uint32_t paletteBytes = channels == 1 ? 256 * 4 : 0;
     const uint32_t offset = 14 + 40 + paletteBytes;
-    const uint64_t pixelBytes = static_cast<uint64_t>(image->stride) * static_cast<uint64_t>(image->height);
-    if (offset + pixelBytes > 0xFFFFFFFFu) return kImgctlFailed;
+    const uint64_t pixelBytes = static_cast<uint64_t>(RowStride(width, channels)) * static_cast<uint64_t>(height);
+    if (offset + pixelBytes > 0xFFFFFFFFu) return 0;
 
-    uint8_t header[14 + 40 + 256 * 4];
-    memset(header, 0, sizeof header);
+    memset(header, 0, offset);
     header[0] = 'B';
     header[1] = 'M';
     Put32(header + 2, static_cast<uint32_t>(offset + pixelBytes));
     Put32(header + 10, offset);
     uint8_t* info = header + 14;
     Put32(info + 0, 40);
-    Put32(info + 4, static_cast<uint32_t>(image->width));
-    Put32(info + 8, static_cast<uint32_t>(image->height));
+    Put32(info + 4, static_cast<uint32_t>(width));
+    Put32(info + 8, static_cast<uint32_t>(height));
     Put16(info + 12, 1);
-    Put16(info + 14, static_cast<uint32_t>(image->channels * 8));
+    Put16(info + 14, static_cast<uint32_t>(channels * 8));
     Put32(info + 20, static_cast<uint32_t>(pixelBytes));
-    if (image->channels == 1) {
+    if (channels == 1) {
         Put32(info + 32, 256);
         for (int i = 0; i < 256; ++i) {
             uint8_t* entry = info + 40 + 4 * i;
             entry[0] = entry[1] = entry[2] = static_cast<uint8_t>(i);
         }
     }
+    return offset;
+}
 
+int DIBtoBMP(const char* path, ImageHandle handle) {
+    const Image* image = reinterpret_cast<const Image*>(handle);
+    if (!path || !image) return kImgctlFailed;
+    uint8_t header[kBmpHeaderRoom];
+    const uint32_t offset = MakeBmpHeader(header, image->width, image->height, image->channels);
+    if (offset == 0) return kImgctlFailed;
     SaveFile file;
     if (!BeginSave(&file, path)) return kImgctlFailed;
     SaveBytes(&file, header, offset);
-    SaveBytes(&file, image->bits, static_cast<size_t>(pixelBytes));
+    SaveBytes(&file, image->bits, image->stride * static_cast<size_t>(image->height));
     return CommitSave(&file) ? kImgctlSaved : kImgctlFailed;
 }

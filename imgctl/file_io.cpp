@@ -56,6 +56,11 @@ static bool ReadAllAt(intptr_t f, uint64_t at, uint8_t* data, size_t size) {
     to.QuadPart = static_cast<LONGLONG>(at);
     return SetFilePointerEx(reinterpret_cast<HANDLE>(f), to, nullptr, FILE_BEGIN) && ReadAll(f, data, size);
 }
+static bool WriteAllAt(intptr_t f, uint64_t at, const uint8_t* data, size_t size) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(at);
+    return SetFilePointerEx(reinterpret_cast<HANDLE>(f), to, nullptr, FILE_BEGIN) && WriteAll(f, data, size);
+}
 static void CloseFile(intptr_t f) { CloseHandle(reinterpret_cast<HANDLE>(f)); }
 static intptr_t CreateNew(const char* path) {
     HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -102,6 +107,16 @@ static bool ReadAllAt(intptr_t f, uint64_t at, uint8_t* data, size_t size) {
         data += got;
         at += static_cast<uint64_t>(got);
         size -= static_cast<size_t>(got);
+    }
+    return true;
+}
+static bool WriteAllAt(intptr_t f, uint64_t at, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        ssize_t put = pwrite(static_cast<int>(f), data, size, static_cast<off_t>(at));
+        if (put <= 0) return false;
+        data += put;
+        at += static_cast<uint64_t>(put);
+        size -= static_cast<size_t>(put);
     }
     return true;
 }
@@ -219,6 +234,14 @@ void SaveBytes(SaveFile* file, const void* data, size_t size) {
         bytes += n;
         size -= n;
     }
+}
+
+// Large pieces written at their place straight from the caller's block:
+// a band of rows the caller has just filled is as warm as the buffer.
+void SaveBytesAt(SaveFile* file, uint64_t at, const void* data, size_t size) {
+    if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
+    file->used = 0;
+    if (!file->failed && !WriteAllAt(file->handle, at, static_cast<const uint8_t*>(data), size)) file->failed = true;
 }
 
 static std::atomic<bool> DurableSaves{false};

@@ -33,6 +33,10 @@ struct SaveFile {
 
 bool BeginSave(SaveFile* file, const char* target);
 void SaveBytes(SaveFile* file, const void* data, size_t size);
+// Writes size bytes at byte at of the file, for a file written out of order.
+// What SaveBytes gathered is written first; after this call, the rest of the
+// file goes through SaveBytesAt too.
+void SaveBytesAt(SaveFile* file, uint64_t at, const void* data, size_t size);
 // Writes what is buffered and renames the temporary file over the target;
 // false (and the temporary file removed) when anything failed.
 bool CommitSave(SaveFile* file);

@@ -27,21 +27,43 @@ inline size_t RowStride(int width, int channels) {
     return (static_cast<size_t>(width) * static_cast<size_t>(channels) + 3) & ~static_cast<size_t>(3);
 }
 
-// Allocates an image with uninitialised pixels; nullptr when the size is
-// out of bounds or memory is short.
+// Allocates an image with uninitialised pixels and zero row padding; nullptr
+// when the size is out of bounds or memory is short.
 Image* NewImage(int width, int height, int channels);
+// The same with the padding left for the caller to write with each row:
+// nothing of the image is touched yet.
+Image* AllocateImage(int width, int height, int channels);
 // Wraps pixels that live inside a block from TakeBlock (a BMP file read
 // whole); takes ownership of the block.
 Image* WrapImage(int width, int height, int channels, uint8_t* bits, void* block);
 void FreeImage(Image* image);
 
-// Decoders over bytes in memory (also the fuzzing entry points). The BMP
-// decoder takes ownership of the buffer, a block from TakeBlock (it may
-// become the image's block).
+// Decoders over bytes in memory. The BMP decoder takes ownership of the
+// buffer, a block from TakeBlock (it may become the image's block).
 Image* DecodeJpeg(const uint8_t* data, size_t size);
 // The same, reading the file a piece at a time.
 Image* DecodeJpegFile(struct InputFile* file);
 Image* DecodeBmp(uint8_t* data, size_t size);
+
+// A JPEG decoded a few rows at a time, so that no caller needs the whole
+// picture (also the fuzzing entry point).
+struct JpegReader;
+// Reads the headers and, for a progressive or multi-scan file, every scan,
+// from data[0..size) or, when data is null, from file. nullptr when the file
+// is damaged or incomplete, or its picture is out of bounds.
+JpegReader* OpenJpeg(const uint8_t* data, size_t size, struct InputFile* file, int* width, int* height,
+                     int* channels);
+// Decodes up to most rows, top row first, into rows[i]: width pixels of BGR
+// or grey bytes each (the padding is not written). Returns how many; 0 when
+// the file turns out damaged. The call that gives the last row has also
+// read the file to its end.
+int ReadJpegRows(JpegReader* reader, uint8_t** rows, int most);
+void CloseJpeg(JpegReader* reader);
+
+// The headers of the BMP file DIBtoBMP writes for such a picture (room for
+// kBmpHeaderRoom bytes); their size, 0 when the picture is too large.
+constexpr size_t kBmpHeaderRoom = 14 + 40 + 256 * 4;
+uint32_t MakeBmpHeader(uint8_t* header, int width, int height, int channels);
 
 // A BMP file whose pixels are plain 24-bit rows, read straight from the file.
 struct BmpRows {

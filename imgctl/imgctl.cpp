@@ -12,7 +12,7 @@
 static const uint64_t kMaxJpegFileBytes = uint64_t(1) << 30;
 static const uint64_t kMaxBmpFileBytes = kMaxImageBytes + (uint64_t(1) << 20);
 
-Image* NewImage(int width, int height, int channels) {
+Image* AllocateImage(int width, int height, int channels) {
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return nullptr;
     size_t stride = RowStride(width, channels);
     uint64_t bytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
@@ -20,10 +20,14 @@ Image* NewImage(int width, int height, int channels) {
     void* block = TakeBlock(static_cast<size_t>(bytes));
     if (!block) return nullptr;
     Image* image = WrapImage(width, height, channels, static_cast<uint8_t*>(block), block);
-    if (!image) {
-        GiveBlock(block);
-        return nullptr;
-    }
+    if (!image) GiveBlock(block);
+    return image;
+}
+
+Image* NewImage(int width, int height, int channels) {
+    Image* image = AllocateImage(width, height, channels);
+    if (!image) return nullptr;
+    size_t stride = image->stride;
     // Row padding is written to BMP files as it stands: keep it zero.
     size_t used = static_cast<size_t>(width) * static_cast<size_t>(channels);
     if (used != stride)
@@ -123,6 +127,105 @@ int BMPtoJPG(const char* jpgPath, const char* bmpPath, int quality, int progress
     }
     GiveBlock(rows.chunk);
     CloseInput(&file);
+    return status;
+}
+
+// Rows are decoded a band at a time into a block laid out as the BMP file
+// stores them, bottom row first, and each band is written at its place in
+// the file: the top band at the file's end, the bottom one last. A band
+// holds at least one row of the widest picture.
+const size_t kBandBytes = size_t(1) << 20;
+static_assert(kBandBytes >= size_t(kMaxImageSide) * 3 + 3, "a band holds at least one row");
+
+static int SaveBmpBands(const char* path, JpegReader* reader, InputFile* input, int width, int height, int channels) {
+    uint8_t header[kBmpHeaderRoom];
+    const uint32_t offset = MakeBmpHeader(header, width, height, channels);
+    if (offset == 0) return kImgctlFailed;
+    const size_t stride = RowStride(width, channels), used = size_t(width) * size_t(channels);
+    const int bandRows = kBandBytes / stride < size_t(height) ? int(kBandBytes / stride) : height;
+    uint8_t* band = static_cast<uint8_t*>(TakeBlock(size_t(bandRows) * stride));
+    SaveFile file;
+    if (!band || !BeginSave(&file, path)) {
+        GiveBlock(band);
+        return kImgctlFailed;
+    }
+    SaveBytes(&file, header, offset);
+    bool ok = true;
+    for (int top = 0; ok && top < height;) {
+        const int n = height - top < bandRows ? height - top : bandRows;
+        for (int done = 0; ok && done < n;) {
+            uint8_t* rows[16];
+            int k = 0;
+            for (; k < 16 && done + k < n; ++k) {
+                rows[k] = band + size_t(n - 1 - done - k) * stride;
+                memset(rows[k] + used, 0, stride - used);
+            }
+            k = ReadJpegRows(reader, rows, k);
+            ok = k > 0;
+            done += k;
+        }
+        if (ok) SaveBytesAt(&file, offset + uint64_t(height - top - n) * stride, band, size_t(n) * stride);
+        top += n;
+    }
+    GiveBlock(band);
+    CloseInput(input);  // read to its end; the target may be the same file
+    if (!ok) {
+        AbortSave(&file);
+        return kImgctlFailed;
+    }
+    return CommitSave(&file) ? kImgctlSaved : kImgctlFailed;
+}
+
+int JPGtoBMP(const char* bmpPath, const char* jpgPath) {
+    InputFile input;
+    if (!bmpPath || !jpgPath || !OpenInput(&input, jpgPath, kMaxJpegFileBytes)) return kImgctlFailed;
+    int width, height, channels;
+    JpegReader* reader = OpenJpeg(nullptr, 0, &input, &width, &height, &channels);
+    int status = reader ? SaveBmpBands(bmpPath, reader, &input, width, height, channels) : kImgctlFailed;
+    CloseJpeg(reader);
+    CloseInput(&input);
+    return status;
+}
+
+namespace {
+struct DecodedRows {
+    RowSource source;
+    JpegReader* reader;
+    InputFile* input;
+    uint8_t* rows;  // 16 rows of the picture, unpadded
+    size_t rowBytes;
+    int height;
+};
+
+int RowsOfJpeg(RowSource* self, int top, int most, uint8_t** rows) {
+    DecodedRows* d = reinterpret_cast<DecodedRows*>(self);
+    if (most > 16) most = 16;
+    for (int i = 0; i < most; ++i) rows[i] = d->rows + size_t(i) * d->rowBytes;
+    int n = ReadJpegRows(d->reader, rows, most);
+    if (n > 0 && top + n == d->height) CloseInput(d->input);  // read to its end; the target may be the same file
+    return n;
+}
+}  // namespace
+
+int JPGtoJPG(const char* targetPath, const char* sourcePath, int quality, int progressive) {
+    InputFile input;
+    if (!targetPath || !sourcePath || !OpenInput(&input, sourcePath, kMaxJpegFileBytes)) return kImgctlFailed;
+    DecodedRows rows;
+    int width, channels;
+    rows.source.get = RowsOfJpeg;
+    rows.input = &input;
+    rows.rows = nullptr;
+    rows.reader = OpenJpeg(nullptr, 0, &input, &width, &rows.height, &channels);
+    int status = kImgctlFailed;
+    if (rows.reader) {
+        rows.rowBytes = size_t(width) * size_t(channels);
+        rows.rows = static_cast<uint8_t*>(TakeBlock(16 * rows.rowBytes));
+        if (rows.rows)
+            status = SaveJpegRows(targetPath, width, rows.height, channels, quality, progressive, &rows.source);
+    }
+    GiveBlock(rows.rows);
+    CloseJpeg(rows.reader);
+    CloseInput(&input);
     return status;
 }
 

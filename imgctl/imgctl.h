@@ -20,6 +20,12 @@ void DeleteDIB(ImageHandle image);
 // BMP files, which are then for BMPtoDIB and DIBtoJPG.
 enum { kBmpNotStreamed = -1 };
 int BMPtoJPG(const char* jpgPath, const char* bmpPath, int quality, int progressive);
+// JPGtoDIB and DIBtoBMP in one, writing each band of decoded rows at its
+// place in the BMP file: the whole picture is never held. The same bytes.
+int JPGtoBMP(const char* bmpPath, const char* jpgPath);
+// JPGtoDIB and DIBtoJPG in one, handing the decoder's rows straight to the
+// encoder. The same bytes.
+int JPGtoJPG(const char* targetPath, const char* sourcePath, int quality, int progressive);
 
 // Program-wide: whether every save has its data written through to the disk
 // before it replaces its target, for a program that deletes the only other

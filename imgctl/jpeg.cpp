@@ -50,20 +50,6 @@ void StopOnWarning(j_common_ptr info, int level) {
     longjmp(errors->escape, 1);
 }
 
-// Data that ends without its end-of-image marker is whole only if every scan
-// arrived: a single scan decodes its rows from the data alone (a missing bit
-// stops it above), a progressive one must have refined every coefficient of
-// every component to its last bit. Sequential scans per component: no way
-// to tell, so not whole.
-bool WholeDespiteEarlyEnd(j_decompress_ptr info) {
-    if (!jpeg_has_multiple_scans(info)) return true;
-    if (!info->progressive_mode) return false;
-    for (int c = 0; c < info->num_components; ++c)
-        for (int k = 0; k < DCTSIZE2; ++k)
-            if (info->coef_bits[c][k] != 0) return false;
-    return true;
-}
-
 void InitErrors(ErrorManager* errors) {
     jpeg_std_error(&errors->manager);
     errors->endOfData = false;
@@ -83,11 +69,20 @@ inline uint8_t InkToLight(int ink, int black) {
 // page fault on each page's first touch. These arrays come from the kept
 // blocks instead. libjpeg reaches them only through its memory manager's
 // methods, so only those that make, reach and free them are replaced.
+
+// A block holds this many bytes of an array at most: a picture's arrays take
+// a few blocks, and a file claiming a huge picture only those its data
+// reaches.
+const size_t kArrayPieceBytes = size_t(32) << 20;
+const size_t kAlign = 32;  // as libjpeg aligns large blocks for its SIMD code
+
 struct CoefficientArray {
-    JBLOCKARRAY rows;
-    void* block;
+    JBLOCKARRAY rows;   // set when first reached
+    void** pieces;      // the blocks holding rowsPerPiece rows each
     JDIMENSION blocksPerRow;
     JDIMENSION rowCount;
+    JDIMENSION rowsPerPiece;
+    JDIMENSION reached;  // rows set and zeroed so far, from the top
     CoefficientArray* next;
 };
 
@@ -101,6 +96,9 @@ struct CoefficientArrays {
 
 CoefficientArrays* ArraysOf(j_common_ptr info) { return static_cast<CoefficientArrays*>(info->client_data); }
 
+size_t RowBytes(const CoefficientArray* a) { return static_cast<size_t>(a->blocksPerRow) * sizeof(JBLOCK); }
+JDIMENSION PieceCount(const CoefficientArray* a) { return (a->rowCount + a->rowsPerPiece - 1) / a->rowsPerPiece; }
+
 jvirt_barray_ptr RequestArray(j_common_ptr info, int pool, boolean, JDIMENSION blocksPerRow, JDIMENSION rowCount,
                               JDIMENSION) {
     if (pool != JPOOL_IMAGE) ERREXIT1(info, JERR_BAD_POOL_ID, pool);
@@ -108,43 +106,56 @@ jvirt_barray_ptr RequestArray(j_common_ptr info, int pool, boolean, JDIMENSION b
     CoefficientArray* a =
         static_cast<CoefficientArray*>(all->manager->alloc_small(info, JPOOL_IMAGE, sizeof(CoefficientArray)));
     a->rows = nullptr;
-    a->block = nullptr;
+    a->pieces = nullptr;
     a->blocksPerRow = blocksPerRow;
     a->rowCount = rowCount;
+    a->reached = 0;
     a->next = all->arrays;
     all->arrays = a;
     return reinterpret_cast<jvirt_barray_ptr>(a);
 }
 
-// Every array starts zeroed, as libjpeg's own decoder asks; its encoder
-// writes each block before reading it.
+// Only the tables of rows and blocks are made here, small whatever the
+// picture; blocks are taken and rows zeroed when the data first reaches
+// them (AccessArray), as libjpeg's own memory manager does.
 void RealizeArrays(j_common_ptr info) {
     CoefficientArrays* all = ArraysOf(info);
     all->realize(info);
-    const size_t align = 32;  // as libjpeg aligns large blocks for its SIMD code
     for (CoefficientArray* a = all->arrays; a; a = a->next) {
         if (a->rows) continue;
-        size_t rowBytes = static_cast<size_t>(a->blocksPerRow) * sizeof(JBLOCK);
-        if (a->rowCount == 0 || rowBytes == 0 || rowBytes > (SIZE_MAX - align) / a->rowCount)
-            ERREXIT1(info, JERR_OUT_OF_MEMORY, 1);
-        size_t bytes = rowBytes * a->rowCount;
-        a->block = TakeBlock(bytes + align);
-        if (!a->block) ERREXIT1(info, JERR_OUT_OF_MEMORY, 2);
-        uint8_t* at = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(a->block) + align - 1) & ~(align - 1));
-        memset(at, 0, bytes);
+        size_t rowBytes = RowBytes(a);
+        if (a->rowCount == 0 || rowBytes == 0 || rowBytes > kArrayPieceBytes) ERREXIT1(info, JERR_OUT_OF_MEMORY, 1);
+        a->rowsPerPiece = static_cast<JDIMENSION>(kArrayPieceBytes / rowBytes);
+        if (a->rowsPerPiece > a->rowCount) a->rowsPerPiece = a->rowCount;
         a->rows = static_cast<JBLOCKARRAY>(all->manager->alloc_small(info, JPOOL_IMAGE, a->rowCount * sizeof(JBLOCKROW)));
-        for (JDIMENSION y = 0; y < a->rowCount; ++y) a->rows[y] = reinterpret_cast<JBLOCKROW>(at + y * rowBytes);
+        a->pieces = static_cast<void**>(all->manager->alloc_small(info, JPOOL_IMAGE, PieceCount(a) * sizeof(void*)));
+        memset(a->pieces, 0, PieceCount(a) * sizeof(void*));
     }
 }
 
 JBLOCKARRAY AccessArray(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION start, JDIMENSION count, boolean) {
     CoefficientArray* a = reinterpret_cast<CoefficientArray*>(array);
     if (!a->rows || start > a->rowCount || count > a->rowCount - start) ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+    const size_t rowBytes = RowBytes(a);
+    // Every row reads as zero until written, as libjpeg's decoder expects.
+    for (; a->reached < start + count; ++a->reached) {
+        JDIMENSION piece = a->reached / a->rowsPerPiece, first = piece * a->rowsPerPiece;
+        if (a->reached == first) {
+            JDIMENSION rows = a->rowCount - first < a->rowsPerPiece ? a->rowCount - first : a->rowsPerPiece;
+            a->pieces[piece] = TakeBlock(rows * rowBytes + kAlign);
+            if (!a->pieces[piece]) ERREXIT1(info, JERR_OUT_OF_MEMORY, 2);
+        }
+        uint8_t* at = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(a->pieces[piece]) + kAlign - 1) & ~(kAlign - 1));
+        a->rows[a->reached] = reinterpret_cast<JBLOCKROW>(at + (a->reached - first) * rowBytes);
+        memset(a->rows[a->reached], 0, rowBytes);
+    }
     return a->rows + start;
 }
 
 void GiveArraysBack(CoefficientArrays* all) {
-    for (CoefficientArray* a = all->arrays; a; a = a->next) GiveBlock(a->block);
+    for (CoefficientArray* a = all->arrays; a; a = a->next)
+        if (a->pieces)
+            for (JDIMENSION p = 0; p < PieceCount(a); ++p) GiveBlock(a->pieces[p]);
     all->arrays = nullptr;  // the records themselves go with libjpeg's image pool
 }
 
@@ -174,62 +185,6 @@ void KeepCoefficientsInBlocks(j_common_ptr info, CoefficientArrays* all) {
     m->access_virt_barray = AccessArray;
     m->free_pool = FreePool;
     m->self_destruct = DestroyMemory;
-}
-
-struct Decoder {
-    jpeg_decompress_struct info;
-    ErrorManager errors;
-    CoefficientArrays arrays;
-    Image* image = nullptr;
-    JSAMPLE* cmykRow = nullptr;
-};
-
-// Separate from the setjmp frame so that nothing it changes needs volatile.
-bool DecodeRows(Decoder* d) {
-    jpeg_read_header(&d->info, TRUE);
-    j_decompress_ptr info = &d->info;
-    if (info->image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
-        info->image_height > static_cast<JDIMENSION>(kMaxImageSide))
-        return false;
-    bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
-    int channels = 3;
-    if (info->jpeg_color_space == JCS_GRAYSCALE) {
-        info->out_color_space = JCS_GRAYSCALE;
-        channels = 1;
-    } else if (cmyk) {
-        info->out_color_space = JCS_CMYK;
-    } else {
-        info->out_color_space = JCS_EXT_BGR;
-    }
-    d->image = NewImage(static_cast<int>(info->image_width), static_cast<int>(info->image_height), channels);
-    if (!d->image) return false;
-    if (cmyk) {
-        d->cmykRow = static_cast<JSAMPLE*>(malloc(static_cast<size_t>(info->image_width) * 4));
-        if (!d->cmykRow) return false;
-    }
-    jpeg_start_decompress(info);  // reads every scan of a multi-scan file
-    if (d->errors.endOfData && !WholeDespiteEarlyEnd(info)) return false;
-    const Image& image = *d->image;
-    while (info->output_scanline < info->output_height) {
-        int y = static_cast<int>(info->output_scanline);
-        if (cmyk) {
-            JSAMPROW row = d->cmykRow;
-            if (jpeg_read_scanlines(info, &row, 1) != 1) return false;
-            uint8_t* out = ImageRow(image, y);
-            for (int x = 0; x < image.width; ++x, out += 3, row += 4) {
-                out[0] = InkToLight(row[2], row[3]);
-                out[1] = InkToLight(row[1], row[3]);
-                out[2] = InkToLight(row[0], row[3]);
-            }
-        } else {
-            JSAMPROW rows[16];
-            int n = 0;
-            for (; n < 16 && y + n < image.height; ++n) rows[n] = ImageRow(image, y + n);
-            if (jpeg_read_scanlines(info, rows, static_cast<JDIMENSION>(n)) == 0) return false;
-        }
-    }
-    jpeg_finish_decompress(info);
-    return true;
 }
 
 // libjpeg reads the file a piece at a time: the compressed file never needs
@@ -272,6 +227,172 @@ void SkipInput(j_decompress_ptr info, long count) {
     src->next_input_byte += count;
     src->bytes_in_buffer -= static_cast<size_t>(count);
 }
+
+// Scans a file may have. Cameras and editors write at most a few dozen
+// (libjpeg's own progressive script has 10); each scan visits every block
+// of its components, so without a bound a few megabytes of near-empty scans
+// over a large picture could keep a worker busy for minutes.
+const int kMaxScans = 100;
+
+}  // namespace
+
+struct JpegReader {
+    jpeg_decompress_struct info;  // first: libjpeg's callbacks find the reader from it
+    ErrorManager errors;
+    CoefficientArrays arrays;
+    jpeg_progress_mgr progress;
+    unsigned coded;  // components some scan has held, one bit each
+    FileSource source;
+    bool cmyk;
+    int width;
+    JSAMPLE* cmykRow;
+};
+
+namespace {
+
+// Called by libjpeg before each step of its input, and so at the start of
+// every scan.
+void WatchScans(j_common_ptr common) {
+    JpegReader* r = reinterpret_cast<JpegReader*>(common);
+    if (r->info.input_scan_number > kMaxScans) longjmp(r->errors.escape, 1);
+    for (int i = 0; i < r->info.comps_in_scan; ++i) r->coded |= 1u << r->info.cur_comp_info[i]->component_index;
+}
+
+// libjpeg gives a component no scan coded (or a progressive component whose
+// DC never came) as flat grey: a picture made up, not read. A file may stop
+// refining early, but with its end marker. Data that ends without that
+// marker is whole only if it shows every scan arrived: a single scan decodes
+// its rows from the data alone (a missing bit stops it), a progressive file
+// must have refined every coefficient to its last bit, and sequential scans
+// per component give no way to tell.
+bool WholeFile(JpegReader* r) {
+    j_decompress_ptr info = &r->info;
+    if (!jpeg_has_multiple_scans(info)) return true;  // its one scan holds every component
+    if (!info->progressive_mode) return !r->errors.endOfData && r->coded == (1u << info->num_components) - 1;
+    for (int c = 0; c < info->num_components; ++c) {
+        if (info->coef_bits[c][0] < 0) return false;
+        if (r->errors.endOfData)
+            for (int k = 0; k < DCTSIZE2; ++k)
+                if (info->coef_bits[c][k] != 0) return false;
+    }
+    return true;
+}
+
+// Separate from the setjmp frame so that nothing it changes needs volatile.
+bool StartReading(JpegReader* r, int* width, int* height, int* channels) {
+    j_decompress_ptr info = &r->info;
+    jpeg_read_header(info, TRUE);
+    if (info->image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
+        info->image_height > static_cast<JDIMENSION>(kMaxImageSide))
+        return false;
+    r->cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
+    *channels = 3;
+    if (info->jpeg_color_space == JCS_GRAYSCALE) {
+        info->out_color_space = JCS_GRAYSCALE;
+        *channels = 1;
+    } else if (r->cmyk) {
+        info->out_color_space = JCS_CMYK;
+    } else {
+        info->out_color_space = JCS_EXT_BGR;
+    }
+    *width = static_cast<int>(info->image_width);
+    *height = static_cast<int>(info->image_height);
+    r->width = *width;
+    if (static_cast<uint64_t>(RowStride(*width, *channels)) * static_cast<uint64_t>(*height) > kMaxImageBytes)
+        return false;
+    if (r->cmyk) {
+        r->cmykRow = static_cast<JSAMPLE*>(malloc(static_cast<size_t>(*width) * 4));
+        if (!r->cmykRow) return false;
+    }
+    jpeg_start_decompress(info);  // reads every scan of a multi-scan file
+    return WholeFile(r);
+}
+
+void InitFileSource(FileSource* source, InputFile* file) {
+    source->file = file;
+    source->manager.next_input_byte = nullptr;
+    source->manager.bytes_in_buffer = 0;
+    source->manager.init_source = InitSource;
+    source->manager.fill_input_buffer = FillInput;
+    source->manager.skip_input_data = SkipInput;
+    source->manager.resync_to_restart = jpeg_resync_to_restart;
+    source->manager.term_source = TermSource;
+}
+
+}  // namespace
+
+JpegReader* OpenJpeg(const uint8_t* data, size_t size, InputFile* file, int* width, int* height, int* channels) {
+    if (!file && (!data || size == 0 || size > 0xFFFFFFFFu)) return nullptr;
+    JpegReader* r = new (std::nothrow) JpegReader;
+    if (!r) return nullptr;
+    memset(&r->info, 0, sizeof r->info);
+    InitErrors(&r->errors);
+    r->errors.manager.emit_message = StopOnWarning;
+    r->progress.progress_monitor = WatchScans;
+    r->coded = 0;
+    r->cmykRow = nullptr;
+    r->source.buffer = nullptr;
+    if (file) {
+        InitFileSource(&r->source, file);
+        r->source.buffer = static_cast<JOCTET*>(TakeBlock(kSourceBufferSize));
+        if (!r->source.buffer) {
+            delete r;
+            return nullptr;
+        }
+    }
+    bool ok = false;
+    if (setjmp(r->errors.escape) == 0) {
+        r->info.err = &r->errors.manager;
+        jpeg_create_decompress(&r->info);
+        KeepCoefficientsInBlocks(reinterpret_cast<j_common_ptr>(&r->info), &r->arrays);
+        r->info.progress = &r->progress;
+        if (file)
+            r->info.src = &r->source.manager;
+        else
+            jpeg_mem_src(&r->info, data, static_cast<unsigned long>(size));
+        ok = StartReading(r, width, height, channels);
+    }
+    if (!ok) {
+        CloseJpeg(r);
+        return nullptr;
+    }
+    return r;
+}
+
+int ReadJpegRows(JpegReader* r, uint8_t** rows, int most) {
+    j_decompress_ptr info = &r->info;
+    const int left = static_cast<int>(info->output_height - info->output_scanline);
+    if (most > left) most = left;
+    if (most <= 0) return 0;
+    if (setjmp(r->errors.escape) != 0) return 0;
+    int n = 0;
+    if (r->cmyk) {
+        for (; n < most; ++n) {
+            JSAMPROW ink = r->cmykRow;
+            if (jpeg_read_scanlines(info, &ink, 1) != 1) return 0;
+            uint8_t* out = rows[n];
+            for (int x = 0; x < r->width; ++x, out += 3, ink += 4) {
+                out[0] = InkToLight(ink[2], ink[3]);
+                out[1] = InkToLight(ink[1], ink[3]);
+                out[2] = InkToLight(ink[0], ink[3]);
+            }
+        }
+    } else {
+        n = static_cast<int>(jpeg_read_scanlines(info, rows, static_cast<JDIMENSION>(most)));
+    }
+    if (n > 0 && info->output_scanline == info->output_height) jpeg_finish_decompress(info);
+    return n;
+}
+
+void CloseJpeg(JpegReader* r) {
+    if (!r) return;
+    jpeg_destroy_decompress(&r->info);
+    free(r->cmykRow);
+    GiveBlock(r->source.buffer);
+    delete r;
+}
+
+namespace {
 
 struct Destination {
     jpeg_destination_mgr manager;
@@ -335,58 +456,7 @@ int RowsOfImage(RowSource* self, int top, int most, uint8_t** rows) {
     return most;
 }
 
-// Decodes the bytes in memory, or the file when source is set.
-Image* Decode(const uint8_t* data, size_t size, FileSource* source) {
-    Decoder* d = new (std::nothrow) Decoder;
-    if (!d) return nullptr;
-    memset(&d->info, 0, sizeof d->info);
-    InitErrors(&d->errors);
-    d->errors.manager.emit_message = StopOnWarning;
-    bool ok = false;
-    if (setjmp(d->errors.escape) == 0) {
-        d->info.err = &d->errors.manager;
-        jpeg_create_decompress(&d->info);
-        KeepCoefficientsInBlocks(reinterpret_cast<j_common_ptr>(&d->info), &d->arrays);
-        if (source)
-            d->info.src = &source->manager;
-        else
-            jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
-        ok = DecodeRows(d);
-    }
-    jpeg_destroy_decompress(&d->info);
-    free(d->cmykRow);
-    Image* image = d->image;
-    delete d;
-    if (!ok) {
-        FreeImage(image);
-        return nullptr;
-    }
-    return image;
-}
-
 }  // namespace
-
-Image* DecodeJpeg(const uint8_t* data, size_t size) {
-    if (!data || size == 0 || size > 0xFFFFFFFFu) return nullptr;
-    return Decode(data, size, nullptr);
-}
-
-Image* DecodeJpegFile(InputFile* file) {
-    FileSource source;
-    source.file = file;
-    source.buffer = static_cast<JOCTET*>(TakeBlock(kSourceBufferSize));
-    if (!source.buffer) return nullptr;
-    source.manager.next_input_byte = nullptr;
-    source.manager.bytes_in_buffer = 0;
-    source.manager.init_source = InitSource;
-    source.manager.fill_input_buffer = FillInput;
-    source.manager.skip_input_data = SkipInput;
-    source.manager.resync_to_restart = jpeg_resync_to_restart;
-    source.manager.term_source = TermSource;
-    Image* image = Decode(nullptr, 0, &source);
-    GiveBlock(source.buffer);
-    return image;
-}
 
 int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive,
              RowSource* source) {
@@ -429,3 +499,36 @@ int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive)
     rows.image = image;
     return SaveJpegRows(path, image->width, image->height, image->channels, quality, progressive, &rows.source);
 }
+
+// The whole picture in memory, for the image handle. Row padding is written
+// with its row, so a picture that turns out damaged has touched only the
+// rows its data reached.
+static Image* DecodeToImage(const uint8_t* data, size_t size, InputFile* file) {
+    int width, height, channels;
+    JpegReader* reader = OpenJpeg(data, size, file, &width, &height, &channels);
+    if (!reader) return nullptr;
+    Image* image = AllocateImage(width, height, channels);
+    const size_t used = static_cast<size_t>(width) * static_cast<size_t>(channels);
+    bool ok = image != nullptr;
+    for (int y = 0; ok && y < height;) {
+        uint8_t* rows[16];
+        int n = 0;
+        for (; n < 16 && y + n < height; ++n) {
+            rows[n] = ImageRow(*image, y + n);
+            memset(rows[n] + used, 0, image->stride - used);
+        }
+        n = ReadJpegRows(reader, rows, n);
+        ok = n > 0;
+        y += n;
+    }
+    CloseJpeg(reader);
+    if (!ok) {
+        FreeImage(image);
+        return nullptr;
+    }
+    return image;
+}
+
+Image* DecodeJpeg(const uint8_t* data, size_t size) { return DecodeToImage(data, size, nullptr); }
+
+Image* DecodeJpegFile(InputFile* file) { return DecodeToImage(nullptr, 0, file); }

@@ -95,6 +95,53 @@ TEST_F(Primitives, StreamedBmpToJpegEqualsLoadThenSave) {
     EXPECT_FALSE(FileExists(At("cut.jpg")));
 }
 
+// JPEG to BMP writes each band of rows at its place in the file, and JPEG to
+// JPEG hands rows straight to the encoder; the files must be byte for byte
+// those of loading the whole picture. A band of the 1001-pixel-wide picture
+// holds 349 rows (the grey one 1044), so 1200 rows take several bands.
+TEST_F(Primitives, StreamedFromJpegEqualsLoadThenSave) {
+    JpegVariant plain, progressive, restarts, ink;
+    progressive.progressive = true;
+    restarts.restartRows = 1;
+    ink.cmyk = true;
+    const struct {
+        const char* what;
+        int width, height, channels;
+        JpegVariant variant;
+    } cases[] = {
+        {"1x1", 1, 1, 3, plain},          {"odd sizes", 3, 17, 3, plain},     {"odd sizes", 17, 5, 3, plain},
+        {"grey", 13, 7, 1, plain},        {"CMYK", 21, 11, 3, ink},           {"progressive", 45, 31, 3, progressive},
+        {"restart markers", 37, 29, 3, restarts}, {"several bands", 1001, 1200, 3, plain},
+        {"several bands, grey", 1001, 1200, 1, plain},
+    };
+    int seed = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.what << " " << c.width << "x" << c.height);
+        ASSERT_TRUE(WriteJpegVariant(At("in.jpg"), MakePicture(c.width, c.height, c.channels, ++seed), c.variant));
+        ImageHandle whole = JPGtoDIB(At("in.jpg").c_str());
+        ASSERT_NE(0u, whole);
+        ASSERT_EQ(1, DIBtoBMP(At("whole.bmp").c_str(), whole));
+        ASSERT_EQ(1, ConvertJpgToBmp(At("streamed.bmp").c_str(), At("in.jpg").c_str()));
+        EXPECT_EQ(ReadBytes(At("whole.bmp")), ReadBytes(At("streamed.bmp")));
+        for (int progressiveOut : {0, 1}) {
+            ASSERT_EQ(1, DIBtoJPG(At("whole.jpg").c_str(), whole, 80, progressiveOut));
+            ASSERT_EQ(1, ConvertJpgToJpg(At("in.jpg").c_str(), At("streamed.jpg").c_str(), 80, progressiveOut));
+            EXPECT_EQ(ReadBytes(At("whole.jpg")), ReadBytes(At("streamed.jpg"))) << progressiveOut;
+        }
+        DeleteDIB(whole);
+    }
+    // Data that ends inside the picture (the last case is baseline) fails
+    // after some bands were written,
+    // leaving no target.
+    std::vector<uint8_t> cut = ReadBytes(At("in.jpg"));
+    cut.resize(cut.size() * 3 / 4);
+    ASSERT_TRUE(WriteBytes(At("cut.jpg"), cut));
+    EXPECT_EQ(0, ConvertJpgToBmp(At("cut.bmp").c_str(), At("cut.jpg").c_str()));
+    EXPECT_EQ(0, ConvertJpgToJpg(At("cut.jpg").c_str(), At("cut2.jpg").c_str(), 80, 0));
+    EXPECT_FALSE(FileExists(At("cut.bmp")));
+    EXPECT_FALSE(FileExists(At("cut2.jpg")));
+}
+
 TEST_F(Primitives, JpegToJpegTakesSourceFirstAndCanRewriteItsOwnSource) {
     ASSERT_TRUE(SaveJpeg(At("photo.jpg"), MakePicture(40, 40, 3), 95, 0));
     std::vector<uint8_t> original = ReadBytes(At("photo.jpg"));

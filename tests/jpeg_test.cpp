@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -193,6 +194,112 @@ TEST_F(JpegCodec, DamagedFilesDoNotLoad) {
     EXPECT_TRUE(loads(bytes));
     EXPECT_EQ(0u, JPGtoDIB((folder / "absent.jpg").c_str()));
     EXPECT_EQ(0u, JPGtoDIB(folder.Path().c_str())) << "a folder is not a file";
+}
+
+// Growth of the peak resident memory while f runs, in KiB (Linux only;
+// elsewhere -1).
+template <typename F>
+long PeakGrowthKb(F f) {
+#ifdef __linux__
+    auto peak = [] {
+        long kb = -1;
+        FILE* status = fopen("/proc/self/status", "r");
+        char line[256];
+        while (status && fgets(line, sizeof line, status))
+            if (sscanf(line, "VmHWM: %ld", &kb) == 1) break;
+        if (status) fclose(status);
+        return kb;
+    };
+    FILE* reset = fopen("/proc/self/clear_refs", "w");  // "5": the peak starts again from now
+    if (!reset || fputs("5", reset) < 0 || fclose(reset) != 0) return -1;
+    long before = peak();
+    f();
+    return peak() - before;
+#else
+    f();
+    return -1;
+#endif
+}
+
+// A small real file whose frame header claims a huge picture: its data ends
+// long before the picture does. Refusing it must cost what the file holds,
+// not what it claims: the whole-picture arrays and the rows' padding are
+// touched only as the data reaches them.
+TEST_F(JpegCodec, HugeClaimsCostOnlyWhatTheFileHolds) {
+    JpegVariant progressive, scans, baseline;
+    progressive.progressive = true;
+    scans.scanPerComponent = true;
+    const struct {
+        const char* what;
+        JpegVariant variant;
+        int width, height;
+    } cases[] = {
+        {"progressive", progressive, 20000, 20000},
+        {"sequential, three scans", scans, 26000, 27000},
+        {"baseline, odd width", baseline, 20001, 26000},
+    };
+    for (const auto& c : cases) {
+        std::string path = folder / "claim.jpg";
+        ASSERT_TRUE(WriteJpegVariant(path, MakePicture(48, 48, 3), c.variant));
+        std::vector<uint8_t> bytes = ReadBytes(path);
+        size_t frame = 2;
+        while (frame + 9 < bytes.size() && !(bytes[frame] == 0xFF && (bytes[frame + 1] & 0xF0) == 0xC0 &&
+                                              bytes[frame + 1] != 0xC4))
+            ++frame;
+        ASSERT_LT(frame + 9, bytes.size());
+        bytes[frame + 5] = uint8_t(c.height >> 8), bytes[frame + 6] = uint8_t(c.height);
+        bytes[frame + 7] = uint8_t(c.width >> 8), bytes[frame + 8] = uint8_t(c.width);
+        ASSERT_TRUE(WriteBytes(path, bytes));
+        std::string bmp = folder / "claim.bmp";
+        long streamed = PeakGrowthKb([&] {
+            EXPECT_EQ(0, JPGtoBMP(bmp.c_str(), path.c_str())) << c.what;
+            EXPECT_EQ(0, JPGtoJPG((folder / "claim2.jpg").c_str(), path.c_str(), 75, 0)) << c.what;
+        });
+        EXPECT_LT(streamed, 32 << 10) << c.what << ": KiB touched by the streamed conversions";
+        long whole = PeakGrowthKb([&] {
+            ImageHandle image = JPGtoDIB(path.c_str());
+            EXPECT_EQ(0u, image) << c.what;
+            DeleteDIB(image);
+        });
+        // The image handle takes one block for the claimed picture, left
+        // untouched; AddressSanitizer marks an eighth of it when it is freed.
+        long allowance = 32 << 10;
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+        allowance += long(uint64_t(c.width) * 3 * uint64_t(c.height) / 8 / 1024);
+#endif
+#endif
+        EXPECT_LT(whole, allowance) << c.what << ": KiB touched by the image handle";
+        EXPECT_FALSE(FileExists(bmp));
+    }
+}
+
+// A file may have at most 100 scans: 100 load, 101 do not. Made from a file
+// with one scan per component by repeating its luma scan, which a
+// sequential file may do (the later scan replaces the earlier one).
+TEST_F(JpegCodec, ScansAreBounded) {
+    JpegVariant scans;
+    scans.scanPerComponent = true;
+    std::string path = folder / "scans.jpg";
+    ASSERT_TRUE(WriteJpegVariant(path, MakePicture(24, 16, 3), scans));
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    size_t first = 2;
+    while (first + 1 < bytes.size() && !(bytes[first] == 0xFF && bytes[first + 1] == 0xDA)) ++first;
+    size_t end = first + 2;  // the next marker other than a restart marker
+    while (end + 1 < bytes.size() && !(bytes[end] == 0xFF && bytes[end + 1] != 0 && (bytes[end + 1] & 0xF8) != 0xD0))
+        ++end;
+    ASSERT_LT(end + 1, bytes.size());
+    const Pixels whole = LoadJpegPixels(path);
+    ASSERT_FALSE(whole.data.empty());
+    for (int total : {100, 101}) {
+        std::vector<uint8_t> repeated = bytes;
+        for (int i = 3; i < total; ++i) repeated.insert(repeated.begin() + long(end), bytes.begin() + long(first), bytes.begin() + long(end));
+        ASSERT_TRUE(WriteBytes(path, repeated));
+        if (total == 100)
+            EXPECT_EQ(0, MaxDifference(whole, LoadJpegPixels(path)));
+        else
+            EXPECT_TRUE(LoadJpegPixels(path).data.empty());
+    }
 }
 
 TEST_F(JpegCodec, FailedSaveLeavesNothingAndSuccessfulSaveLeavesNoTemporaryFile) {

@@ -49,6 +49,18 @@ bool WriteJpegVariant(const std::string& path, const Pixels& pixels, const JpegV
     info.arith_code = variant.arithmetic ? TRUE : FALSE;
     info.restart_in_rows = variant.restartRows;
     if (variant.progressive) jpeg_simple_progression(&info);
+    jpeg_scan_info scans[8];
+    if (variant.scanPerComponent) {
+        int n = 0;
+        for (int band = 0; band < (variant.progressive ? 2 : 1); ++band)
+            for (int c = 0; c < info.num_components; ++c, ++n) {
+                scans[n] = jpeg_scan_info{1, {c, 0, 0, 0}, 0, 63, 0, 0};
+                if (variant.progressive) scans[n].Ss = scans[n].Se = band;
+                if (variant.progressive && band == 1) scans[n].Se = 63;
+            }
+        info.scan_info = scans;
+        info.num_scans = n;
+    }
     jpeg_start_compress(&info, TRUE);
     std::vector<uint8_t> row(static_cast<size_t>(pixels.width) * 4);
     while (info.next_scanline < info.image_height) {

@@ -74,6 +74,9 @@ struct JpegVariant {
     bool arithmetic = false;
     bool progressive = false;
     int restartRows = 0;
+    // One component per scan: sequential scans, or progressive ones split by
+    // frequency band only (every DC, then each component's AC; no refinement).
+    bool scanPerComponent = false;
     int lumaH = 2, lumaV = 2;  // sampling of the first component
     int quality = 90;
 };
