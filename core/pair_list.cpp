@@ -87,16 +87,6 @@ int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overC
     return count;
 }
 
-bool WritePairListFile(FILE* stream, const PairEntry* entries, int count) {
-    if (count < 0) count = 0;
-    bool ok = fprintf(stream, "%d\r\n", count) > 0;
-    for (int i = 0; i < count && ok; ++i) {
-        ok = fprintf(stream, "%.*s\r\n", static_cast<int>(kNameBytes), entries[i].jpgName) >= 0 &&
-             fprintf(stream, "%.*s\r\n", static_cast<int>(kNameBytes), entries[i].bmpName) >= 0;
-    }
-    return ok && !ferror(stream);
-}
-
 bool SavePairListFile(const char* path, const PairEntry* entries, int count) {
     // The count line and two names of at most 60 bytes per entry, each with CR LF.
     static const size_t kLineBytes = kNameBytes + 2;

@@ -25,12 +25,8 @@ constexpr int kListCapacity = 200;
 // the same names whatever the mode and platform.
 int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity = nullptr);
 
-// Writes count and names, each on a line ended by CR LF. Open the stream in
-// binary mode so the line ends are the same on every platform.
-// Returns false when the stream reports a write error.
-bool WritePairListFile(FILE* stream, const PairEntry* entries, int count);
-
-// Replaces the file at path by a list of the entries in one step: written
+// Replaces the file at path by a list of the entries in one step: the
+// count, then each name, every line ended by CR LF; written
 // beside it, then renamed over it (with its data on the disk first when
 // saves are durable). False, the old file as it was, when anything failed.
 bool SavePairListFile(const char* path, const PairEntry* entries, int count);

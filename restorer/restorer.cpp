@@ -15,8 +15,7 @@
 #define RESTORER_WORKERS 0  // one per processor; the tests also build a one-worker copy
 #endif
 
-static char FolderPrefix[kPathSize];
-static size_t PrefixLength;
+static size_t PrefixLength;  // of the folder prefix, for the padding of the path line
 static bool ListRead;
 static bool WorkDone;
 static int Outcome = kNoList;  // the exit code
@@ -139,8 +138,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     // The command line is the folder prefix, verbatim. One that does not
     // fit the path buffers names no list that could be read: the warning is
     // shown and nothing is touched (not even in the current folder).
-    if (!CopyString(FolderPrefix, CommandLineTail())) FolderPrefix[0] = '\0';
-    PrefixLength = strlen(FolderPrefix);
+    PrefixLength = strlen(CommandLineTail());
+    if (PrefixLength >= kPathSize) PrefixLength = 0;  // no list is read behind it, no path shown
     ReadPairList(CommandLineTail(), showState);
 
     WNDCLASSA windowClass = {};

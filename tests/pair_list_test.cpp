@@ -31,9 +31,7 @@ protected:
     }
     std::string Written(const PairEntry* list, int count) {
         std::string path = folder / "out.txt";
-        FILE* f = fopen(path.c_str(), "wb");
-        EXPECT_TRUE(WritePairListFile(f, list, count));
-        fclose(f);
+        EXPECT_TRUE(SavePairListFile(path.c_str(), list, count));
         std::vector<uint8_t> bytes = ReadBytes(path);
         return std::string(bytes.begin(), bytes.end());
     }

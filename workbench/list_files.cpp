@@ -83,27 +83,14 @@ void ReportUnrestorableEntries(const char* path) {
     ShowWarningBox(MainWindow(), text, kCheckCaption);
 }
 
-bool WriteListTo(const char* path) {
-    FILE* stream = fopen(path, "wb");
-    if (!stream) return false;
-    bool written = WritePairListFile(stream, PairList.entries, PairList.count);
-    return fclose(stream) == 0 && written;
-}
-
-// Writes a temporary file beside the target and puts it in the target's
-// place only once it was written and closed whole.
+// Replaces the target only once the new list was written whole (the core's
+// save writes beside it, then renames).
 bool ReplaceWithList(const char* path) {
     // Not every file system refuses to replace these by itself.
     DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return false;
-    char folder[kPathSize];
-    if (!FolderOf(path, folder)) return false;
-    char temporary[MAX_PATH];
-    if (!GetTempFileNameA(folder[0] ? folder : ".", "tvf", 0, temporary)) return false;
-    if (WriteListTo(temporary) && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) return true;
-    DeleteFileA(temporary);
-    return false;
+    return SavePairListFile(path, PairList.entries, PairList.count);
 }
 
 }  // namespace
