@@ -14,9 +14,9 @@
 #include "file_io.h"
 #include "image.h"
 
-// Rows decoded per input at most: a picture that is really this large
-// would only slow the run.
-static const uint64_t kMaxPixels = uint64_t(1) << 24;
+// Rows decoded per input at most: a larger picture runs the same code more
+// slowly, and the run would try fewer inputs.
+static const uint64_t kMaxPixels = uint64_t(1) << 20;
 
 // An arithmetic-coded file can describe a huge flat picture completely in a
 // few hundred bytes, and then costs what that picture does: such inputs are
