@@ -72,7 +72,7 @@ static bool ReplaceFile(const char* from, const char* to) {
 static void RemoveFile(const char* path) { DeleteFileA(path); }
 static unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 static bool FlushToDisk(intptr_t f) { return FlushFileBuffers(reinterpret_cast<HANDLE>(f)) != 0; }
-static void Reserve(intptr_t, uint64_t) {}
+static void Reserve(intptr_t, uint64_t, size_t) {}
 
 #else
 
@@ -127,13 +127,16 @@ static bool ReplaceFile(const char* from, const char* to) { return rename(from, 
 static void RemoveFile(const char* path) { unlink(path); }
 static unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
 static bool FlushToDisk(intptr_t f) { return fsync(static_cast<int>(f)) == 0; }
-static void Reserve(intptr_t f, uint64_t size) {
+// Only a hint: when it is refused, the write itself succeeds or fails as
+// it would have.
+static void Reserve(intptr_t f, uint64_t at, size_t size) {
 #ifdef __linux__
-    // Otherwise the file system sets room aside page by page as the writes
-    // arrive: about a third of what writing a new file costs.
-    (void)fallocate(static_cast<int>(f), 0, 0, static_cast<off_t>(size));
+    // Otherwise the file system sets room aside page by page as the write
+    // goes: about a third of what writing a new file costs.
+    (void)fallocate(static_cast<int>(f), 0, static_cast<off_t>(at), static_cast<off_t>(size));
 #else
     (void)f;
+    (void)at;
     (void)size;
 #endif
 }
@@ -248,15 +251,14 @@ void SaveBytes(SaveFile* file, const void* data, size_t size) {
 }
 
 // Large pieces written at their place straight from the caller's block:
-// a band of rows the caller has just filled is as warm as the buffer.
+// a band of rows the caller has just filled is as warm as the buffer. Each
+// piece's room is set aside as it comes, so a file claiming a huge picture
+// takes no more disk than its data fills.
 void SaveBytesAt(SaveFile* file, uint64_t at, const void* data, size_t size) {
     if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
     file->used = 0;
+    if (!file->failed) Reserve(file->handle, at, size);
     if (!file->failed && !WriteAllAt(file->handle, at, static_cast<const uint8_t*>(data), size)) file->failed = true;
-}
-
-void ReserveSave(SaveFile* file, uint64_t size) {
-    if (!file->failed) Reserve(file->handle, size);
 }
 
 static std::atomic<bool> DurableSaves{false};

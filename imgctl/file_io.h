@@ -37,9 +37,6 @@ void SaveBytes(SaveFile* file, const void* data, size_t size);
 // What SaveBytes gathered is written first; after this call, the rest of the
 // file goes through SaveBytesAt too.
 void SaveBytesAt(SaveFile* file, uint64_t at, const void* data, size_t size);
-// Tells the system how large the file will be, so it can set the room aside
-// in one step; only a hint, nothing fails if it is refused.
-void ReserveSave(SaveFile* file, uint64_t size);
 // Writes what is buffered and renames the temporary file over the target;
 // false (and the temporary file removed) when anything failed.
 bool CommitSave(SaveFile* file);

@@ -149,7 +149,6 @@ static int SaveBmpBands(const char* path, JpegReader* reader, InputFile* input, 
         GiveBlock(band);
         return kImgctlFailed;
     }
-    ReserveSave(&file, offset + uint64_t(height) * stride);
     SaveBytes(&file, header, offset);
     bool ok = true;
     for (int top = 0; ok && top < height;) {
