@@ -14,8 +14,8 @@
 #include "file_io.h"
 #include "image.h"
 
-// Rows decoded per input at most: a larger picture runs the same code more
-// slowly, and the run would try fewer inputs.
+// Pixels decoded per input at most: a larger picture runs the same code
+// more slowly, and the run would try fewer inputs.
 static const uint64_t kMaxPixels = uint64_t(1) << 20;
 
 // An arithmetic-coded file can describe a huge flat picture completely in a
