@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "convert.h"
+#include "text_encoding.h"
 
 int RunJpgToBmpJob(const PoolJob& job) { return ConvertJpgToBmp(job.target, job.source); }
 int RunBmpToJpgJob(const PoolJob& job) { return ConvertBmpToJpg(job.target, job.source, job.quality, job.progressive); }

@@ -8,6 +8,7 @@
 // FinishPool, in the order the jobs finish.
 #pragma once
 #include "bounded_string.h"
+#include "text_encoding.h"
 
 struct PoolJob;
 typedef int (*PoolJobProcedure)(const PoolJob& job);
@@ -16,8 +17,8 @@ typedef int (*PoolJobProcedure)(const PoolJob& job);
 // as failed, in its place among the others.
 struct PoolJob {
     PoolJobProcedure run;  // one conversion: returns 0 on failure
-    char source[kPathSize];
-    char target[kPathSize];
+    char source[kUtf8PathSize];
+    char target[kUtf8PathSize];
     int quality;
     int progressive;
     long number;  // set by AddPoolJob: 0, 1, 2... in the order jobs were added

@@ -3,12 +3,15 @@
 #include <cstring>
 
 #include "bounded_string.h"
+#include "text_encoding.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
 bool IdentifyFile(const char* path, FileIdentity* identity) {
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    WidePath wide;
+    if (!ToWidePath(path, &wide)) return false;
+    HANDLE file = CreateFileW(wide.text, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
@@ -22,29 +25,45 @@ bool IdentifyFile(const char* path, FileIdentity* identity) {
 // The full path in capitals, as Windows resolves it: ".\" and "..\" taken
 // out, trailing dots and blanks dropped, case folded (full-width letters
 // too), so that every spelling of one name gives the same text.
-static bool ResolvedName(const char* path, WCHAR (&full)[MAX_PATH]) {
-    WCHAR wide[kPathSize];
-    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kPathSize)) return false;
-    DWORD length = GetFullPathNameW(wide, MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH) return false;
-    CharUpperBuffW(full, length);
+static bool ResolvedName(const char* path, WidePath* full) {
+    WidePath wide;
+    if (!Utf8ToWide(path, wide.text, sizeof wide.text / sizeof wide.text[0])) return false;
+    const DWORD room = sizeof full->text / sizeof full->text[0];
+    DWORD length = GetFullPathNameW(wide.text, room, full->text, nullptr);
+    if (length == 0 || length >= room) return false;
+    CharUpperBuffW(full->text, length);
     return true;
 }
 
 bool SameFileName(const char* a, const char* b) {
     if (SamePathIgnoringCase(a, b)) return true;
-    WCHAR fullA[MAX_PATH], fullB[MAX_PATH];
-    return ResolvedName(a, fullA) && ResolvedName(b, fullB) && lstrcmpW(fullA, fullB) == 0;
+    WidePath fullA, fullB;
+    return ResolvedName(a, &fullA) && ResolvedName(b, &fullB) && lstrcmpW(fullA.text, fullB.text) == 0;
 }
 
 bool IsPlainFile(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+    WidePath wide;
+    DWORD attributes = ToWidePath(path, &wide) ? GetFileAttributesW(wide.text) : INVALID_FILE_ATTRIBUTES;
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool RemoveFile(const char* path) { return DeleteFileA(path) != 0; }
+bool RemoveFile(const char* path) {
+    WidePath wide;
+    return ToWidePath(path, &wide) && DeleteFileW(wide.text) != 0;
+}
+
+FILE* OpenFile(const char* path, const char* mode) {
+    WidePath wide;
+    wchar_t wideMode[8];
+    if (!ToWidePath(path, &wide) || !Utf8ToWide(mode, wideMode, 8)) return nullptr;
+    return _wfopen(wide.text, wideMode);
+}
+
+// NTFS keeps its own journal of renames.
+void FlushFolder(const char*) {}
 
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,6 +82,15 @@ bool IsPlainFile(const char* path) {
 }
 
 bool RemoveFile(const char* path) { return unlink(path) == 0; }
+
+FILE* OpenFile(const char* path, const char* mode) { return fopen(path, mode); }
+
+void FlushFolder(const char* folderPrefix) {
+    int folder = open(folderPrefix[0] ? folderPrefix : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return;
+    fsync(folder);
+    close(folder);
+}
 
 #endif
 

@@ -2,8 +2,10 @@
 // platform resolves names: on Windows one file has many spellings (case,
 // also of full-width letters, ".\", trailing dots and blanks), so the files
 // themselves decide where the names cannot.
+// Paths are UTF-8 (see text_encoding.h).
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 // A file as the file system knows it, whatever spelling reached it.
 struct FileIdentity {
@@ -20,3 +22,8 @@ bool SameFileName(const char* a, const char* b);
 // An existing file that is not a folder.
 bool IsPlainFile(const char* path);
 bool RemoveFile(const char* path);
+// fopen by the file's real name on every platform.
+FILE* OpenFile(const char* path, const char* mode);
+// Makes the renames in a folder (a BMP put in place) survive a power cut
+// before the only other copy of a picture is deleted.
+void FlushFolder(const char* folderPrefix);

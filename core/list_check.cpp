@@ -14,16 +14,25 @@ bool IsCarriableName(const char* name) {
     return true;
 }
 
-static bool JoinPath(char (&path)[kPathSize], const char* folderPrefix, const char* name) {
-    return CopyString(path, folderPrefix) && AppendString(path, name);
+static bool IsShiftJis(const char* name) {
+    char utf8[kUtf8PathSize];
+    return ListNameToUtf8(name, utf8);
+}
+
+bool ListEntryPath(char (&path)[kUtf8PathSize], const char* folderPrefix, const char* listName) {
+    char name[kUtf8PathSize];
+    return ShiftJisLength(folderPrefix) + strlen(listName) < kPathSize && ListNameToUtf8(listName, name) &&
+           CopyString(path, folderPrefix) && AppendString(path, name);
 }
 
 // What the names alone say, before any file is looked at.
 static EntryProblem NameProblem(const char* folderPrefix, const PairEntry& entry) {
-    if (!IsCarriableName(entry.jpgName) || !IsCarriableName(entry.bmpName)) return kEntryNameNotCarried;
+    if (!IsCarriableName(entry.jpgName) || !IsCarriableName(entry.bmpName) || !IsShiftJis(entry.jpgName) ||
+        !IsShiftJis(entry.bmpName))
+        return kEntryNameNotCarried;
     if (!IsPlainRelativeName(entry.jpgName) || !IsPlainRelativeName(entry.bmpName)) return kEntryNameLeavesFolder;
-    char path[kPathSize];
-    if (!JoinPath(path, folderPrefix, entry.jpgName) || !JoinPath(path, folderPrefix, entry.bmpName))
+    char path[kUtf8PathSize];
+    if (!ListEntryPath(path, folderPrefix, entry.jpgName) || !ListEntryPath(path, folderPrefix, entry.bmpName))
         return kEntryPathTooLong;
     return kEntryRestorable;
 }
@@ -36,27 +45,27 @@ void CheckListEntries(const char* folderPrefix, const PairEntry* entries, int co
     FileIdentity sources[kListCapacity];
     bool sourceKnown[kListCapacity];
     if (count > kListCapacity) count = kListCapacity;
-    char path[kPathSize];
+    char path[kUtf8PathSize];
     FileIdentity list = {};
-    bool listKnown = JoinPath(path, folderPrefix, kPairListFileName) && IdentifyFile(path, &list);
+    bool listKnown = ListEntryPath(path, folderPrefix, kPairListFileName) && IdentifyFile(path, &list);
     for (int i = 0; i < count; ++i) {
         problems[i] = NameProblem(folderPrefix, entries[i]);
-        sourceKnown[i] = problems[i] == kEntryRestorable && JoinPath(path, folderPrefix, entries[i].jpgName) &&
+        sourceKnown[i] = problems[i] == kEntryRestorable && ListEntryPath(path, folderPrefix, entries[i].jpgName) &&
                          IsPlainFile(path) && IdentifyFile(path, &sources[i]);
     }
     for (int i = 0; i < count; ++i) {
         if (problems[i] != kEntryRestorable) continue;
-        if (!JoinPath(path, folderPrefix, entries[i].bmpName)) continue;
+        if (!ListEntryPath(path, folderPrefix, entries[i].bmpName)) continue;
         FileIdentity target;
         bool targetKnown = IdentifyFile(path, &target);
-        bool ownJpeg = SamePathIgnoringCase(entries[i].bmpName, entries[i].jpgName) ||
+        bool ownJpeg = SameNameIgnoringCase(entries[i].bmpName, entries[i].jpgName) ||
                        (targetKnown && sourceKnown[i] && SameFile(target, sources[i]));
-        bool listFile = SamePathIgnoringCase(entries[i].bmpName, kPairListFileName) ||
+        bool listFile = SameNameIgnoringCase(entries[i].bmpName, kPairListFileName) ||
                         (targetKnown && listKnown && SameFile(target, list));
         bool otherJpeg = false;
         for (int j = 0; j < count && !otherJpeg; ++j) {
             if (j == i || problems[j] == kEntryNameNotCarried) continue;
-            otherJpeg = SamePathIgnoringCase(entries[i].bmpName, entries[j].jpgName) ||
+            otherJpeg = SameNameIgnoringCase(entries[i].bmpName, entries[j].jpgName) ||
                         (targetKnown && sourceKnown[j] && SameFile(target, sources[j]));
         }
         if (ownJpeg) problems[i] = kEntryBmpIsItsJpeg;

@@ -6,7 +6,7 @@
 
 bool IsBmpFileName(const char* name) {
     size_t length = strlen(name);
-    return length >= 4 && SamePathIgnoringCase(name + length - 4, ".bmp");
+    return length >= 4 && SameNameIgnoringCase(name + length - 4, ".bmp");
 }
 
 bool DeriveJpegName(const char* bmpName, char* jpgName, size_t size) {

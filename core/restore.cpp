@@ -9,7 +9,7 @@
 #include "list_check.h"
 #include "pair_list.h"
 
-static char FolderPrefix[kPathSize];
+static char FolderPrefix[kUtf8PathSize];
 static PairEntry Entries[kListCapacity];
 static int EntryCount;
 static EntryProblem Problems[kListCapacity];
@@ -22,16 +22,16 @@ static bool Restored[kListCapacity];
 static int JobEntries[kListCapacity];  // pool job number -> entry
 static int EntriesLeft;
 
-static bool EntryPath(char (&path)[kPathSize], const char* name) {
-    return CopyString(path, FolderPrefix) && AppendString(path, name);
+static bool EntryPath(char (&path)[kUtf8PathSize], const char* name) {
+    return ListEntryPath(path, FolderPrefix, name);
 }
 
 bool ReadRestoreList(const char* folderPrefix) {
     EntryCount = 0;
-    char path[kPathSize];
+    char path[kUtf8PathSize];
     if (!CopyString(FolderPrefix, folderPrefix) || !EntryPath(path, kPairListFileName) || !IsPlainFile(path))
         return false;
-    FILE* list = fopen(path, "r");
+    FILE* list = OpenFile(path, "r");
     if (!list) return false;
     bool overCapacity = false;
     int count = ReadPairListFile(list, Entries, kListCapacity, &overCapacity);
@@ -73,7 +73,7 @@ static void ConvertEntries(int workers, Reporting& reporting) {
         if (Problems[i] != kEntryRestorable || !EntryPath(job.source, Entries[i].jpgName) ||
             !EntryPath(job.target, Entries[i].bmpName)) {
             --EntriesLeft;
-            char shown[kPathSize];
+            char shown[kUtf8PathSize];
             Report(reporting, EntryPath(shown, Entries[i].jpgName) ? shown : FolderPrefix);
             continue;
         }
@@ -94,7 +94,7 @@ static void DecideRestored() {
     bool whole[kListCapacity], targetKnown[kListCapacity];
     FileIdentity targets[kListCapacity];
     for (int i = 0; i < EntryCount; ++i) {
-        char path[kPathSize];
+        char path[kUtf8PathSize];
         targetKnown[i] = EntryPath(path, Entries[i].bmpName) && IdentifyFile(path, &targets[i]);
         whole[i] = Converted[i] && WrittenKnown[i] && SourceKnown[i] && targetKnown[i] &&
                    SameFile(targets[i], Written[i]);
@@ -117,7 +117,7 @@ static void DecideRestored() {
 // that says what remains allows the JPEGs to go. An entry with an empty
 // name (a list cut short) cannot be written back and is left out of it.
 static bool UpdateList(int notRestored) {
-    char path[kPathSize];
+    char path[kUtf8PathSize];
     if (!EntryPath(path, kPairListFileName)) return false;
     if (notRestored == 0) return RemoveFile(path) || !IsPlainFile(path);
     static PairEntry remaining[kListCapacity];
@@ -131,7 +131,7 @@ static bool UpdateList(int notRestored) {
 // the one that was read.
 static void DeleteRestoredJpegs() {
     for (int i = 0; i < EntryCount; ++i) {
-        char path[kPathSize];
+        char path[kUtf8PathSize];
         FileIdentity now;
         if (Restored[i] && EntryPath(path, Entries[i].jpgName) && IdentifyFile(path, &now) && SameFile(now, Sources[i]))
             RemoveFile(path);
@@ -146,10 +146,11 @@ int RestoreListedFiles(int workers, RestoreReport report, void* context) {
     Report(reporting, nullptr);
     CheckListEntries(FolderPrefix, Entries, EntryCount, Problems);
     for (int i = 0; i < EntryCount; ++i) {
-        char path[kPathSize];
+        char path[kUtf8PathSize];
         SourceKnown[i] = EntryPath(path, Entries[i].jpgName) && IdentifyFile(path, &Sources[i]);
     }
     ConvertEntries(workers, reporting);
+    FlushFolder(FolderPrefix);
     DecideRestored();
     int notRestored = 0;
     for (int i = 0; i < EntryCount; ++i)

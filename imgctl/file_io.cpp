@@ -8,6 +8,7 @@
 #include "blocks.h"
 #include "bounded_string.h"
 #include "imgctl.h"
+#include "text_encoding.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -23,7 +24,9 @@ static const size_t kReadBufferSize = size_t(256) << 10;
 #ifdef _WIN32
 
 static intptr_t OpenForReading(const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    WidePath wide;
+    if (!ToWidePath(path, &wide)) return -1;
+    HANDLE h = CreateFileW(wide.text, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
 }
@@ -62,14 +65,23 @@ static bool WriteAllAt(intptr_t f, uint64_t at, const uint8_t* data, size_t size
     return SetFilePointerEx(reinterpret_cast<HANDLE>(f), to, nullptr, FILE_BEGIN) && WriteAll(f, data, size);
 }
 static void CloseFile(intptr_t f) { CloseHandle(reinterpret_cast<HANDLE>(f)); }
+// Delete sharing, so that a Ctrl-C can remove it while a worker writes.
 static intptr_t CreateNew(const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    WidePath wide;
+    if (!ToWidePath(path, &wide)) return -1;
+    HANDLE h = CreateFileW(wide.text, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
 }
 static bool ReplaceFile(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+    WidePath wideFrom, wideTo;
+    return ToWidePath(from, &wideFrom) && ToWidePath(to, &wideTo) &&
+           MoveFileExW(wideFrom.text, wideTo.text, MOVEFILE_REPLACE_EXISTING) != 0;
 }
-static void RemoveFile(const char* path) { DeleteFileA(path); }
+static void RemoveFile(const char* path) {
+    WidePath wide;
+    if (ToWidePath(path, &wide)) DeleteFileW(wide.text);
+}
 static unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 static bool FlushToDisk(intptr_t f) { return FlushFileBuffers(reinterpret_cast<HANDLE>(f)) != 0; }
 static void Reserve(intptr_t, uint64_t, size_t) {}
@@ -207,14 +219,48 @@ bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* 
     return true;
 }
 
+// The temporary files of saves under way, for RemoveUnfinishedSaves. A save
+// that finds every place taken goes untracked: a stop then leaves its file.
+namespace {
+const int kTrackedSaves = 64;
+enum { kFree, kClaimed, kActive };
+struct TrackedSave {
+    std::atomic<int> state{kFree};
+    char path[sizeof SaveFile::temporary];
+};
+TrackedSave Unfinished[kTrackedSaves];
+}  // namespace
+
+static int TrackSave(const char* temporary) {
+    for (int i = 0; i < kTrackedSaves; ++i) {
+        int expected = kFree;
+        if (!Unfinished[i].state.compare_exchange_strong(expected, kClaimed)) continue;
+        memcpy(Unfinished[i].path, temporary, strlen(temporary) + 1);
+        Unfinished[i].state.store(kActive);
+        return i;
+    }
+    return -1;
+}
+
+static void ForgetSave(SaveFile* file) {
+    if (file->tracked >= 0) Unfinished[file->tracked].state.store(kFree);
+    file->tracked = -1;
+}
+
+void RemoveUnfinishedSaves() {
+    for (TrackedSave& save : Unfinished)
+        if (save.state.load() == kActive) RemoveFile(save.path);
+}
+
 bool BeginSave(SaveFile* file, const char* target) {
     memset(file, 0, sizeof *file);
     file->handle = -1;
+    file->tracked = -1;
     if (target[0] == '\0' || !CopyString(file->target, target)) return false;
     // The temporary file sits in the target's folder, so the rename cannot
     // cross volumes and replaces the target in one step.
     static std::atomic<unsigned> serial{0};  // saves may run on several threads at once
-    size_t folderLength = static_cast<size_t>(FileNamePart(target) - target);
+    size_t folderLength = static_cast<size_t>(PathNamePart(target) - target);
     for (int attempt = 0; attempt < 100 && file->handle == -1; ++attempt) {
         char name[40];
         snprintf(name, sizeof name, "~tv%lx_%x.tmp", ProcessNumber() & 0xFFFFF, ++serial & 0xFFFF);
@@ -224,6 +270,7 @@ bool BeginSave(SaveFile* file, const char* target) {
         file->handle = CreateNew(file->temporary);
     }
     if (file->handle == -1) return false;
+    file->tracked = TrackSave(file->temporary);
     file->buffer = static_cast<uint8_t*>(TakeBlock(kSaveBufferSize));
     if (!file->buffer) {
         AbortSave(file);
@@ -272,11 +319,10 @@ bool CommitSave(SaveFile* file) {
     file->handle = -1;
     GiveBlock(file->buffer);
     file->buffer = nullptr;
-    if (file->failed || !ReplaceFile(file->temporary, file->target)) {
-        RemoveFile(file->temporary);
-        return false;
-    }
-    return true;
+    bool saved = !file->failed && ReplaceFile(file->temporary, file->target);
+    if (!saved) RemoveFile(file->temporary);
+    ForgetSave(file);
+    return saved;
 }
 
 void AbortSave(SaveFile* file) {
@@ -284,6 +330,7 @@ void AbortSave(SaveFile* file) {
         CloseFile(file->handle);
         RemoveFile(file->temporary);
     }
+    ForgetSave(file);
     file->handle = -1;
     GiveBlock(file->buffer);
     file->buffer = nullptr;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text_encoding.h"
+
 // Reads a whole file into a block from TakeBlock. Refuses files larger than
 // maxBytes. The caller hands the block back with GiveBlock.
 bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* size);
@@ -23,9 +25,10 @@ bool ReadInputAt(InputFile* file, uint64_t at, uint8_t* data, size_t size);
 void CloseInput(InputFile* file);
 
 struct SaveFile {
-    char target[300];
-    char temporary[300];
+    char target[kUtf8PathSize];
+    char temporary[kUtf8PathSize + 40];
     intptr_t handle;    // platform file handle of the temporary file
+    int tracked;        // its place among the unfinished saves, or -1
     bool failed;        // a write went wrong: the save will not be committed
     uint8_t* buffer;    // writes are gathered into large blocks
     size_t used;
@@ -41,3 +44,8 @@ void SaveBytesAt(SaveFile* file, uint64_t at, const void* data, size_t size);
 // false (and the temporary file removed) when anything failed.
 bool CommitSave(SaveFile* file);
 void AbortSave(SaveFile* file);
+
+// Removes the temporary files of the saves under way, for a program stopped
+// by Ctrl-C or a termination signal. Safe inside a signal handler: it only
+// reads flags and removes files.
+void RemoveUnfinishedSaves();

@@ -10,12 +10,13 @@
 #include "bounded_string.h"
 #include "restore.h"
 #include "restorer_ids.h"
+#include "text_encoding.h"
 
 #ifndef RESTORER_WORKERS
 #define RESTORER_WORKERS 0  // one per processor; the tests also build a one-worker copy
 #endif
 
-static size_t PrefixLength;  // of the folder prefix, for the padding of the path line
+static size_t PrefixLength;  // of the folder prefix in characters, for the padding of the path line
 static bool ListRead;
 static bool WorkDone;
 static int Outcome = kNoList;  // the exit code
@@ -38,12 +39,12 @@ static void ShowProgress(HDC dc, int left, const char* path) {
     while (length < 24) status[length++] = ' ';
     status[length] = '\0';
     ShowLine(dc, 10, 10, status);
-    char line[kPathSize + 32];
-    if (path && CopyString(line, path)) {
-        length = strlen(line);
-        while (length < PrefixLength + 30) line[length++] = ' ';
-        line[length] = '\0';
-        ShowLine(dc, 10, 30, line);
+    // Wide: the path shows right whatever the system's code page.
+    wchar_t line[kUtf8PathSize + 32];
+    if (path && Utf8ToWide(path, line, kUtf8PathSize)) {
+        length = wcslen(line);
+        while (length < PrefixLength + 30) line[length++] = L' ';
+        TextOutW(dc, 10, 30, line, static_cast<int>(length));
     }
     GdiFlush();
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
@@ -71,7 +72,7 @@ static void RestoreAll(HDC dc) {
 // holds): the warning, unless the installer started us hidden, where a box
 // would wait for nobody.
 static void ReadPairList(const char* folderPrefix, int showState) {
-    ListRead = ReadRestoreList(folderPrefix);
+    ListRead = folderPrefix && ReadRestoreList(folderPrefix);
     if (!ListRead && showState != SW_HIDE)
         MessageBoxA(nullptr, "ﾌｧｲﾙが開けません", "ﾌｧｲﾙｴﾗｰ", MB_OK | MB_ICONWARNING);
 }
@@ -105,20 +106,21 @@ static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 // The text after the program name, found as Windows' own start-up code finds
-// it. MinGW's start-up code compares signed bytes, so for an unquoted program
-// path in a Japanese folder it stops at the first Shift-JIS byte and hands
-// the rest of the path over as the command line.
-static const char* CommandLineTail() {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(GetCommandLineA());
-    if (*p == '"') {
-        for (++p; *p && *p != '"'; ++p)
-            if (IsShiftJisLeadByte(*p) && p[1]) ++p;
-        if (*p == '"') ++p;
+// it, in the wide command line: installers start us with one, and a folder
+// holding a character the system's code page lacks survives only there.
+// (MinGW's own start-up code compares signed bytes, so for an unquoted
+// program path in a Japanese folder it would hand part of the path over.)
+static const wchar_t* CommandLineTail() {
+    const wchar_t* p = GetCommandLineW();
+    if (*p == L'"') {
+        for (++p; *p && *p != L'"'; ++p) {
+        }
+        if (*p == L'"') ++p;
     } else {
-        while (*p > ' ') ++p;
+        while (*p > L' ') ++p;
     }
-    while (*p && *p <= ' ') ++p;
-    return reinterpret_cast<const char*>(p);
+    while (*p && *p <= L' ') ++p;
+    return p;
 }
 
 static int RunMessageLoop() {
@@ -138,9 +140,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     // The command line is the folder prefix, verbatim. One that does not
     // fit the path buffers names no list that could be read: the warning is
     // shown and nothing is touched (not even in the current folder).
-    PrefixLength = strlen(CommandLineTail());
-    if (PrefixLength >= kPathSize) PrefixLength = 0;  // no list is read behind it, no path shown
-    ReadPairList(CommandLineTail(), showState);
+    static char folderPrefix[kUtf8PathSize];
+    bool fits = WideToUtf8(CommandLineTail(), folderPrefix, sizeof folderPrefix) &&
+                ShiftJisLength(folderPrefix) < kPathSize;
+    PrefixLength = fits ? wcslen(CommandLineTail()) : 0;  // no list is read behind it, no path shown
+    ReadPairList(fits ? folderPrefix : nullptr, showState);
 
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_BYTEALIGNCLIENT;

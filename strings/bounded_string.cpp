@@ -75,7 +75,7 @@ bool IsPlainRelativeName(const char* name) {
     }
 }
 
-bool SamePathIgnoringCase(const char* a, const char* b) {
+bool SameNameIgnoringCase(const char* a, const char* b) {
     bool trail = false;  // the second byte of a double-byte character keeps its case
     for (;; ++a, ++b) {
         unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);

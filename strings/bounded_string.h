@@ -29,10 +29,12 @@ bool IsShiftJisLeadByte(unsigned char c);
 // bytes and cuts no double-byte character in half (a lead byte at the very
 // end, without its second byte, is left out too).
 size_t WholeCharacterLength(const char* text, size_t limit);
-// The file-name part of a path: what follows its last "\", "/" or drive colon.
+// The file-name part of a Shift-JIS path (the workbench's ANSI paths): what
+// follows its last "\", "/" or drive colon.
 const char* FileNamePart(const char* path);
 // A name that stays inside the folder it is relative to: not empty, no drive,
 // no leading separator, no ".." component.
 bool IsPlainRelativeName(const char* name);
-// Byte-wise comparison ignoring ASCII case, as Windows compares file names.
-bool SamePathIgnoringCase(const char* a, const char* b);
+// Shift-JIS names compared byte-wise ignoring ASCII case, as Windows
+// compares file names; a trail byte keeps its case.
+bool SameNameIgnoringCase(const char* a, const char* b);

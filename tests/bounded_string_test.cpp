@@ -88,9 +88,9 @@ TEST(BoundedString, PlainRelativeNamesStayInsideTheirFolder) {
 }
 
 TEST(BoundedString, PathsCompareIgnoringAsciiCaseOnly) {
-    EXPECT_TRUE(SamePathIgnoringCase("C:\\Pics\\A.JPG", "c:\\pics\\a.jpg"));
-    EXPECT_FALSE(SamePathIgnoringCase("a.jpg", "a.jpgx"));
+    EXPECT_TRUE(SameNameIgnoringCase("C:\\Pics\\A.JPG", "c:\\pics\\a.jpg"));
+    EXPECT_FALSE(SameNameIgnoringCase("a.jpg", "a.jpgx"));
     // A trail byte in the letter range belongs to its character: 0x83 0x41 is ア, 0x83 0x61 is a different one.
-    EXPECT_FALSE(SamePathIgnoringCase("\x83\x41", "\x83\x61"));
-    EXPECT_TRUE(SamePathIgnoringCase("\x83\x41X", "\x83\x41x"));
+    EXPECT_FALSE(SameNameIgnoringCase("\x83\x41", "\x83\x61"));
+    EXPECT_TRUE(SameNameIgnoringCase("\x83\x41X", "\x83\x41x"));
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "image.h"
+#include "text_encoding.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -118,15 +119,24 @@ Pixels PixelsOf(ImageHandle handle) {
     return p;
 }
 
+std::string CodecPath(const std::string& path) {
+#ifdef _WIN32
+    char utf8[kUtf8PathSize];
+    return AnsiToUtf8(path.c_str(), utf8) ? utf8 : "";
+#else
+    return path;
+#endif
+}
+
 Pixels LoadJpegPixels(const std::string& path) {
-    ImageHandle image = JPGtoDIB(path.c_str());
+    ImageHandle image = JPGtoDIB(CodecPath(path).c_str());
     Pixels p = PixelsOf(image);
     DeleteDIB(image);
     return p;
 }
 
 Pixels LoadBmpPixels(const std::string& path) {
-    ImageHandle image = BMPtoDIB(path.c_str());
+    ImageHandle image = BMPtoDIB(CodecPath(path).c_str());
     Pixels p = PixelsOf(image);
     DeleteDIB(image);
     return p;
@@ -185,7 +195,7 @@ Image* ImageOf(const Pixels& pixels) {
 bool SaveJpeg(const std::string& path, const Pixels& pixels, int quality, int progressive) {
     Image* image = ImageOf(pixels);
     if (!image) return false;
-    int status = DIBtoJPG(path.c_str(), reinterpret_cast<ImageHandle>(image), quality, progressive);
+    int status = DIBtoJPG(CodecPath(path).c_str(), reinterpret_cast<ImageHandle>(image), quality, progressive);
     FreeImage(image);
     return status == kImgctlSaved;
 }

@@ -13,6 +13,10 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
+// The tests spell paths as the platform's narrow file functions do (ANSI
+// under Wine); the codec and the core take UTF-8.
+std::string CodecPath(const std::string& path);
+
 // A fresh folder under the system's temporary folder, removed with its
 // content when the test ends.
 class TempFolder {

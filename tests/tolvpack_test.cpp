@@ -114,7 +114,8 @@ TEST_F(Tolvpack, PackCheckRestoreRoundTripsJapaneseNamesWithTheFolderCommandsByt
         for (const char* name : kNames) {
             std::string bmp = pictures / Native(name), jpg = bmp.substr(0, bmp.size() - 3) + "jpg";
             std::string made = folder / "made.jpg";
-            ASSERT_EQ(1, ConvertBmpToJpg(made.c_str(), bmp.c_str(), settings.quality, settings.progressive));
+            ASSERT_EQ(1, ConvertBmpToJpg(CodecPath(made).c_str(), CodecPath(bmp).c_str(), settings.quality,
+                                         settings.progressive));
             EXPECT_EQ(ReadBytes(made), ReadBytes(jpg)) << name;
             decoded.push_back(LoadJpegPixels(jpg));
             remove(bmp.c_str());

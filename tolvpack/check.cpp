@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "file_system.h"
 #include "folder_files.h"
 #include "image.h"
 #include "imgctl.h"
 #include "list_check.h"
 #include "pair_list.h"
 #include "progress.h"
-#include "spelt_folder.h"
 #include "tolvpack.h"
 
 namespace {
@@ -31,10 +31,10 @@ const char* ProblemText(EntryProblem problem) {
     return "";
 }
 
-// A name as this machine prints it; the list's own bytes when it has no
-// native spelling.
-const char* Shown(const char* listName, char (&buffer)[kPathSize]) {
-    return NativeNameOf(listName, buffer) ? buffer : listName;
+// A list name as the file system spells it; the list's own bytes when
+// they are not Shift-JIS.
+const char* RealName(const char* listName, char (&buffer)[kUtf8PathSize]) {
+    return ListNameToUtf8(listName, buffer) ? buffer : listName;
 }
 
 // One sample of a decoded picture: grey pictures give the same value for
@@ -82,12 +82,12 @@ struct Totals {
 }  // namespace
 
 int CheckCommand(const CheckOptions& options) {
-    char listPath[kPathSize];
-    if (!JoinFolder(listPath, options.folder, kPairListFileName)) {
-        ReportFileError(options.folder, "path longer than 255 bytes");
+    char listPath[kUtf8PathSize], prefix[kUtf8PathSize];
+    if (!JoinFolder(listPath, options.folder, kPairListFileName) || !JoinFolder(prefix, options.folder, "")) {
+        ReportFileError(options.folder, "path too long");
         return kExitTrouble;
     }
-    FILE* stream = fopen(listPath, "rb");
+    FILE* stream = OpenFile(listPath, "rb");
     if (!stream) {
         ReportFileError(listPath, "cannot open the list");
         return kExitTrouble;
@@ -97,25 +97,20 @@ int CheckCommand(const CheckOptions& options) {
     int count = ReadPairListFile(stream, entries, kListCapacity, &overCapacity);
     fclose(stream);
     bool pass = !overCapacity;
-    if (overCapacity) printf("%s: more than 200 entries: the restorer restores none of them\n", listPath);
+    char shown[kUtf8PathSize];
+    if (overCapacity)
+        printf("%s: more than 200 entries: the restorer restores none of them\n", ShownText(listPath, shown));
 
-    // Looked at under the names the list uses, as the restorer would.
     static EntryProblem problems[kListCapacity];
-    SpeltFolder spelt;
-    if (!OpenSpeltFolder(options.folder, false, &spelt)) {
-        ReportFileError(options.folder, "cannot read the folder");
-        return kExitTrouble;
-    }
-    CheckListEntries(spelt.prefix, entries, count, problems);
-    CloseSpeltFolder(&spelt, false);
+    CheckListEntries(prefix, entries, count, problems);
     Progress progress;
     StartProgress(progress, "check", count);
     Totals totals;
     for (int i = 0; i < count; ++i) {
-        char jpgShown[kPathSize], bmpShown[kPathSize];
-        const char* jpgName = Shown(entries[i].jpgName, jpgShown);
-        const char* bmpName = Shown(entries[i].bmpName, bmpShown);
-        char jpgPath[kPathSize], bmpPath[kPathSize];
+        char jpgReal[kUtf8PathSize], bmpReal[kUtf8PathSize];
+        const char* jpgName = RealName(entries[i].jpgName, jpgReal);
+        const char* bmpName = RealName(entries[i].bmpName, bmpReal);
+        char jpgPath[kUtf8PathSize], bmpPath[kUtf8PathSize];
         bool restorable = problems[i] == kEntryRestorable && JoinFolder(jpgPath, options.folder, jpgName);
         bool atHand = restorable && JoinFolder(bmpPath, options.bmpFrom ? options.bmpFrom : options.folder, bmpName) &&
                       FileBytes(bmpPath) >= 0;
@@ -146,7 +141,9 @@ int CheckCommand(const CheckOptions& options) {
         }
         if (restorable) ++totals.restorable;
         ClearProgress(progress);
-        printf("%-13s %s -> %s: %s\n", restorable ? "restored" : "not restored", jpgName, bmpName, result);
+        char jpgShown[kUtf8PathSize], bmpShown[kUtf8PathSize];
+        printf("%-13s %s -> %s: %s\n", restorable ? "restored" : "not restored", ShownText(jpgName, jpgShown),
+               ShownText(bmpName, bmpShown), result);
         fflush(stdout);
         AdvanceProgress(progress, measured ? BmpMegapixels(bmpPath) : 0);
     }

@@ -5,12 +5,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include "folder_files.h"
 #include "pack_rules.h"
 #include "tolvpack.h"
 
 void ReportFileError(const char* file, const char* what) {
     fflush(stdout);
-    fprintf(stderr, "tolvpack: %s: %s\n", file, what);
+    char shown[kUtf8PathSize];
+    fprintf(stderr, "tolvpack: %s: %s\n", ShownText(file, shown), what);
 }
 
 int RunTolvpack(int argc, char** argv) {

@@ -1,27 +1,28 @@
 #include "folder_files.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "file_io.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #include <io.h>
-#include <sys/stat.h>
+#include <shellapi.h>
 #else
 #include <dirent.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
-bool JoinFolder(char (&path)[kPathSize], const char* folder, const char* name) {
+bool JoinFolder(char (&path)[kUtf8PathSize], const char* folder, const char* name) {
     if (!CopyString(path, folder)) return false;
     // A folder given with its separator, a drive root or none at all (the
     // current folder) takes no other.
 #ifdef _WIN32
-    bool ends = *FileNamePart(path) == '\0';
+    bool ends = *PathNamePart(path) == '\0';
 #else
     size_t length = strlen(path);
     bool ends = length == 0 || path[length - 1] == '/';
@@ -29,100 +30,106 @@ bool JoinFolder(char (&path)[kPathSize], const char* folder, const char* name) {
     return (ends || AppendString(path, kFolderSeparator)) && AppendString(path, name);
 }
 
-#ifdef _WIN32
-
-// Without best-fit characters: a name Windows would spell with a look-alike
-// or "?" has no spelling here.
-static bool NarrowName(UINT codePage, const wchar_t* wide, char (&name)[kPathSize]) {
-    BOOL defaulted = FALSE;
-    int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, -1, name, kPathSize, nullptr, &defaulted);
-    return length > 0 && !defaulted;
+static void SpellForList(FolderFile* file) {
+    file->spelt = Utf8ToListName(file->name, file->listName);
+    if (!file->spelt) file->listName[0] = '\0';
 }
 
+#ifdef _WIN32
+
 bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files) {
-    char pattern[kPathSize];
-    wchar_t widePattern[kPathSize];
-    if (!JoinFolder(pattern, folder, "*") ||
-        !MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, pattern, -1, widePattern, kPathSize))
-        return false;
+    char pattern[kUtf8PathSize];
+    WidePath widePattern;
+    if (!JoinFolder(pattern, folder, "*") || !ToWidePath(pattern, &widePattern)) return false;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(widePattern, &found);
+    HANDLE search = FindFirstFileW(widePattern.text, &found);
     if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         FolderFile file = {};
-        // The list's code page and the one the ANSI file functions use are
-        // the same on a Japanese system; a name must have both spellings.
-        file.spelt = NarrowName(932, found.cFileName, file.listName);
-        if (!NarrowName(CP_ACP, found.cFileName, file.nativeName)) {
-            file.spelt = false;
-            NarrowName(CP_UTF8, found.cFileName, file.nativeName);
-        }
-        if (!file.spelt) file.listName[0] = '\0';
+        if (!WideToUtf8(found.cFileName, file.name, sizeof file.name)) continue;
+        SpellForList(&file);
         files->push_back(file);
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return true;
 }
 
-bool NativeNameOf(const char* listName, char (&nativeName)[kPathSize]) {
-    wchar_t wide[kPathSize];
-    return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, listName, -1, wide, kPathSize) &&
-           NarrowName(CP_ACP, wide, nativeName);
+static DWORD Attributes(const char* path) {
+    WidePath wide;
+    return ToWidePath(path, &wide) ? GetFileAttributesW(wide.text) : INVALID_FILE_ATTRIBUTES;
 }
 
-static bool IsFolder(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+static bool MakeOneFolder(const char* path) {
+    WidePath wide;
+    if (ToWidePath(path, &wide) && CreateDirectoryW(wide.text, nullptr)) return true;
+    DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-static bool MakeOneFolder(const char* path) { return CreateDirectoryA(path, nullptr) || IsFolder(path); }
 
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)); }
 
 int64_t FileBytes(const char* path) {
-    struct __stat64 status;
-    return _stat64(path, &status) == 0 ? status.st_size : -1;
+    WidePath wide;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!ToWidePath(path, &wide) || !GetFileAttributesExW(wide.text, GetFileExInfoStandard, &data)) return -1;
+    return static_cast<int64_t>((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
+
+// A text the code page cannot spell stays UTF-8 rather than turn into
+// question marks.
+const char* ShownText(const char* utf8, char (&shown)[kUtf8PathSize]) {
+    wchar_t wide[kUtf8PathSize];
+    BOOL defaulted = FALSE;
+    bool spelt = Utf8ToWide(utf8, wide, kUtf8PathSize) &&
+                 WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, shown, kUtf8PathSize, nullptr,
+                                     &defaulted) > 0 &&
+                 !defaulted;
+    return spelt ? shown : utf8;
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return std::vector<std::string>(argv, argv + argc);
+    for (int i = 0; i < count; ++i) {
+        int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string text(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &text[0], size, nullptr, nullptr);
+        text.resize(strlen(text.c_str()));
+        arguments.push_back(text);
+    }
+    LocalFree(wide);
+    return arguments;
+}
+
+// Runs on a thread of its own; returning FALSE lets the default handler end
+// the process, which closes the files and so completes their removal.
+static BOOL WINAPI OnConsoleStop(DWORD) {
+    RemoveUnfinishedSaves();
+    return FALSE;
+}
+
+void RemoveTemporariesWhenStopped() { SetConsoleCtrlHandler(OnConsoleStop, TRUE); }
 
 #else
-
-// One whole name through iconv; false when a character has no spelling in
-// the target code or the result does not fit.
-static bool Recode(const char* to, const char* from, const char* name, char (&out)[kPathSize]) {
-    iconv_t converter = iconv_open(to, from);
-    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
-    char* in = const_cast<char*>(name);
-    size_t inLeft = strlen(name);
-    char* next = out;
-    size_t outLeft = kPathSize - 1;
-    bool whole = iconv(converter, &in, &inLeft, &next, &outLeft) != static_cast<size_t>(-1) &&
-                 iconv(converter, nullptr, nullptr, &next, &outLeft) != static_cast<size_t>(-1);
-    iconv_close(converter);
-    *next = '\0';
-    return whole;
-}
 
 bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files) {
     DIR* dir = opendir(folder);
     if (!dir) return false;
     while (const dirent* entry = readdir(dir)) {
         FolderFile file = {};
-        char path[kPathSize];
+        char path[kUtf8PathSize];
         struct stat status;
-        if (!CopyString(file.nativeName, entry->d_name)) continue;
+        if (!CopyString(file.name, entry->d_name)) continue;
         // A path too long to stat is still reported, by its name.
         if (JoinFolder(path, folder, entry->d_name) && stat(path, &status) == 0 && !S_ISREG(status.st_mode)) continue;
-        file.spelt = Recode("CP932", "UTF-8", file.nativeName, file.listName);
-        if (!file.spelt) file.listName[0] = '\0';
+        SpellForList(&file);
         files->push_back(file);
     }
     closedir(dir);
     return true;
-}
-
-bool NativeNameOf(const char* listName, char (&nativeName)[kPathSize]) {
-    return Recode("UTF-8", "CP932", listName, nativeName);
 }
 
 static bool MakeOneFolder(const char* path) {
@@ -137,18 +144,33 @@ int64_t FileBytes(const char* path) {
     return stat(path, &status) == 0 ? static_cast<int64_t>(status.st_size) : -1;
 }
 
+const char* ShownText(const char* utf8, char (&)[kUtf8PathSize]) { return utf8; }
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+static void OnStopSignal(int number) {
+    RemoveUnfinishedSaves();
+    signal(number, SIG_DFL);
+    raise(number);
+}
+
+void RemoveTemporariesWhenStopped() {
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaction(number, &action, nullptr);
+}
+
 #endif
 
 bool MakeFolders(const char* path) {
-    char part[kPathSize];
+    char part[kUtf8PathSize];
     if (!CopyString(part, path)) return false;
-    // Each parent first; a separator inside a double-byte character is none.
+    // Each parent first.
     for (char* p = part + 1; *p; ++p) {
 #ifdef _WIN32
-        if (IsShiftJisLeadByte(static_cast<unsigned char>(*p)) && p[1]) {
-            ++p;
-            continue;
-        }
         bool separator = (*p == '/' || *p == '\\') && p[-1] != ':';
 #else
         bool separator = *p == '/';

@@ -1,13 +1,15 @@
-// The file system as tolvpack meets it on either platform. The list file
-// holds Shift-JIS names whatever the machine: on Linux the file system's
-// names (normally UTF-8) are converted, on Windows the wide names are read
-// and converted, so a name that has no Shift-JIS spelling is noticed
-// instead of being turned into question marks.
+// The file system as tolvpack meets it on either platform. Every file is
+// reached by its real name (UTF-8 inside, wide calls on Windows); the list
+// holds Shift-JIS names whatever the machine, so each name also gets its
+// code page 932 spelling, and a name without one is noticed instead of
+// being turned into question marks or look-alikes.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "bounded_string.h"
+#include "text_encoding.h"
 
 #ifdef _WIN32
 constexpr char kFolderSeparator[] = "\\";
@@ -16,21 +18,27 @@ constexpr char kFolderSeparator[] = "/";
 #endif
 
 struct FolderFile {
-    char nativeName[kPathSize];  // as this platform's file functions take it
-    char listName[kPathSize];    // the Shift-JIS spelling, when spelt
-    bool spelt;                  // false: the name has no Shift-JIS spelling
+    char name[kUtf8PathSize];  // the file's real name
+    char listName[kPathSize];  // its Shift-JIS spelling, when spelt
+    bool spelt;                // false: code page 932 cannot spell it back as it is
 };
 
 // The plain files of a folder, not its subfolders. False when the folder
 // cannot be read.
 bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files);
-// The native spelling of a Shift-JIS list name. False when there is none
-// or it does not fit.
-bool NativeNameOf(const char* listName, char (&nativeName)[kPathSize]);
 // folder + separator + name.
-bool JoinFolder(char (&path)[kPathSize], const char* folder, const char* name);
+bool JoinFolder(char (&path)[kUtf8PathSize], const char* folder, const char* name);
 // Makes a folder and its missing parents; true when it is there.
 bool MakeFolders(const char* path);
 // The size of a file in bytes, or -1.
 int64_t FileBytes(const char* path);
 bool StandardErrorIsTerminal();
+// A UTF-8 text as this console shows it: itself on Linux, in the system's
+// code page on Windows where that spells it.
+const char* ShownText(const char* utf8, char (&shown)[kUtf8PathSize]);
+// The command line as UTF-8: on Windows from the wide command line, which
+// carries every name; elsewhere as given.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Removes the temporary files of unfinished saves when the program is
+// stopped by Ctrl-C (SIGINT, SIGTERM; on Windows Ctrl-C and Ctrl-Break).
+void RemoveTemporariesWhenStopped();

@@ -37,8 +37,8 @@ void ReportOne(const PoolJob& job, int status, void* context) {
 bool ListedBefore(const FolderFile* a, const FolderFile* b) {
     // Names without a Shift-JIS spelling sort by their own bytes: they are
     // only reported, but in the same order every time.
-    const char* x = a->spelt ? a->listName : a->nativeName;
-    const char* y = b->spelt ? b->listName : b->nativeName;
+    const char* x = a->spelt ? a->listName : a->name;
+    const char* y = b->spelt ? b->listName : b->name;
     return strcmp(x, y) < 0;
 }
 
@@ -54,9 +54,9 @@ const char* NameProblem(const FolderFile& file) {
 bool TakeFiles(const PackOptions& options, const std::vector<const FolderFile*>& bmps, const char* outFolder,
                std::vector<PackFile>* taken) {
     bool all = true;
-    char shown[kPathSize];
+    char shown[kUtf8PathSize];
     for (const FolderFile* file : bmps) {
-        if (!JoinFolder(shown, options.source, file->nativeName)) (void)CopyString(shown, file->nativeName);
+        if (!JoinFolder(shown, options.source, file->name)) (void)CopyString(shown, file->name);
         PackFile pack = {{}, {}, false};
         const char* problem = NameProblem(*file);
         if (!problem && (!CopyString(pack.listed.bmpName, file->listName) ||
@@ -65,14 +65,14 @@ bool TakeFiles(const PackOptions& options, const std::vector<const FolderFile*>&
         for (const PackFile& earlier : *taken) {
             // The installer's file system ignores case, so "A.bmp" and
             // "a.BMP" would make one JPEG.
-            if (!problem && SamePathIgnoringCase(earlier.listed.jpgName, pack.listed.jpgName))
+            if (!problem && SameNameIgnoringCase(earlier.listed.jpgName, pack.listed.jpgName))
                 problem = "makes the same JPEG name as another BMP: left out";
         }
-        char jpgName[kPathSize];
+        char jpgName[kUtf8PathSize];
         if (!problem && static_cast<int>(taken->size()) >= kListCapacity)
             problem = "the list is full (200 entries): left out";
-        if (!problem && (!JoinFolder(pack.job.source, options.source, file->nativeName) ||
-                         !DeriveJpegName(file->nativeName, jpgName, sizeof jpgName) ||
+        if (!problem && (!JoinFolder(pack.job.source, options.source, file->name) ||
+                         !DeriveJpegName(file->name, jpgName, sizeof jpgName) ||
                          !JoinFolder(pack.job.target, outFolder, jpgName)))
             problem = "path longer than 255 bytes: left out";
         if (problem) {
@@ -107,7 +107,7 @@ int PackCommand(const PackOptions& options) {
     }
     std::vector<const FolderFile*> bmps;
     for (const FolderFile& file : found)
-        if (IsBmpFileName(file.nativeName)) bmps.push_back(&file);
+        if (IsBmpFileName(file.name)) bmps.push_back(&file);
     if (bmps.empty()) {
         ReportFileError(options.source, "no BMP files in the folder");
         return kExitNotPassed;
@@ -116,7 +116,7 @@ int PackCommand(const PackOptions& options) {
 
     PackRun run;
     bool all = TakeFiles(options, bmps, outFolder, &run.files);
-    char listPath[kPathSize];
+    char listPath[kUtf8PathSize];
     if (!JoinFolder(listPath, outFolder, kPairListFileName)) {
         ReportFileError(outFolder, "path longer than 255 bytes");
         return kExitTrouble;
@@ -149,7 +149,8 @@ int PackCommand(const PackOptions& options) {
         ReportFileError(listPath, "cannot write the list");
         return kExitTrouble;
     }
-    printf("%s: %ld entries; %.1f MB of BMP as %.1f MB of JPEG\n", listPath, converted, bmpBytes / 1e6,
-           jpgBytes / 1e6);
+    char shown[kUtf8PathSize];
+    printf("%s: %ld entries; %.1f MB of BMP as %.1f MB of JPEG\n", ShownText(listPath, shown), converted,
+           bmpBytes / 1e6, jpgBytes / 1e6);
     return all ? kExitGood : kExitNotPassed;
 }

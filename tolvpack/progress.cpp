@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "file_system.h"
 #include "folder_files.h"
 
 void StartProgress(Progress& progress, const char* verb, long total) {
@@ -43,7 +44,7 @@ static int32_t LittleEndian(const unsigned char* bytes, int count) {
 
 double BmpMegapixels(const char* path) {
     unsigned char head[26];
-    FILE* file = fopen(path, "rb");
+    FILE* file = OpenFile(path, "rb");
     if (!file) return 0;
     size_t have = fread(head, 1, sizeof head, file);
     fclose(file);

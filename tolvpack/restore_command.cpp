@@ -4,18 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "file_system.h"
 #include "folder_files.h"
 #include "list_check.h"
 #include "pair_list.h"
 #include "progress.h"
 #include "restore.h"
-#include "spelt_folder.h"
 #include "tolvpack.h"
 
 namespace {
 
 struct RestoreRun {
-    SpeltFolder spelt;  // the core works in it
+    char prefix[kUtf8PathSize];  // the folder with its separator
     PairEntry entries[kListCapacity];  // as read before the restore, for the BMP of each JPEG
     int count;
     Progress progress;
@@ -23,7 +23,7 @@ struct RestoreRun {
 
 // The list as it lies in the folder; 0 entries when it cannot be read.
 int ReadList(const char* listPath, PairEntry* entries) {
-    FILE* stream = fopen(listPath, "rb");
+    FILE* stream = OpenFile(listPath, "rb");
     if (!stream) return 0;
     int count = ReadPairListFile(stream, entries, kListCapacity);
     fclose(stream);
@@ -39,9 +39,9 @@ void ReportOne(int left, const char* jpegPath, void* context) {
     // The pixels of the BMP written for this JPEG, for the rate.
     double megapixels = 0;
     for (int i = 0; i < run.count && megapixels == 0; ++i) {
-        char path[kPathSize];
-        if (JoinFolder(path, run.spelt.prefix, run.entries[i].jpgName) && strcmp(path, jpegPath) == 0 &&
-            JoinFolder(path, run.spelt.prefix, run.entries[i].bmpName))
+        char path[kUtf8PathSize];
+        if (ListEntryPath(path, run.prefix, run.entries[i].jpgName) && strcmp(path, jpegPath) == 0 &&
+            ListEntryPath(path, run.prefix, run.entries[i].bmpName))
             megapixels = BmpMegapixels(path);
     }
     AdvanceProgress(run.progress, megapixels);
@@ -51,29 +51,26 @@ void ReportOne(int left, const char* jpegPath, void* context) {
 
 int RestoreCommand(const char* folder, int jobs) {
     static RestoreRun run;
-    char listPath[kPathSize];
-    if (!JoinFolder(listPath, folder, kPairListFileName) || !OpenSpeltFolder(folder, true, &run.spelt)) {
-        ReportFileError(folder, "cannot work in the folder");
+    char listPath[kUtf8PathSize];
+    if (!JoinFolder(run.prefix, folder, "") || !JoinFolder(listPath, folder, kPairListFileName)) {
+        ReportFileError(folder, "path too long");
         return kNoList;
     }
-    if (!ReadRestoreList(run.spelt.prefix)) {
-        CloseSpeltFolder(&run.spelt, false);
+    if (!ReadRestoreList(run.prefix)) {
         ReportFileError(listPath, "no list to restore from (cannot be opened, or more than 200 entries)");
         return kNoList;
     }
     run.count = ReadList(listPath, run.entries);
     int outcome = RestoreListedFiles(jobs, ReportOne, &run);
     EndProgress(run.progress);
-    CloseSpeltFolder(&run.spelt, true);
     // The list now holds exactly the entries that were not restored.
     int kept = outcome == kRestoredAll ? 0 : ReadList(listPath, run.entries);
     for (int i = 0; i < kept; ++i) {
-        char path[kPathSize];
-        char native[kPathSize];
-        if (!NativeNameOf(run.entries[i].jpgName, native) || !JoinFolder(path, folder, native))
-            (void)CopyString(path, run.entries[i].jpgName);
+        char path[kUtf8PathSize];
+        if (!ListEntryPath(path, run.prefix, run.entries[i].jpgName)) (void)CopyString(path, run.entries[i].jpgName);
         ReportFileError(path, "not restored: kept with its entry in the list");
     }
-    printf("%s: %d entries restored, %d kept\n", listPath, RestoreEntryCount() - kept, kept);
+    char shown[kUtf8PathSize];
+    printf("%s: %d entries restored, %d kept\n", ShownText(listPath, shown), RestoreEntryCount() - kept, kept);
     return outcome;
 }

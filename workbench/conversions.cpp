@@ -12,6 +12,7 @@
 #include "convert_pool.h"
 #include "frame.h"
 #include "settings.h"
+#include "text_encoding.h"
 
 int FolderConvertWorkers = 0;
 
@@ -70,8 +71,11 @@ const Direction& DirectionOf(ConversionKind kind) {
     return kJpgToJpg;
 }
 
-// The JPEG options as they are at this moment. True when the target was written.
-bool Convert(ConversionKind kind, const char* source, const char* target) {
+// The JPEG options as they are at this moment. True when the target was
+// written. The chooser's paths are ANSI; the codec takes UTF-8.
+bool Convert(ConversionKind kind, const char* ansiSource, const char* ansiTarget) {
+    char source[kUtf8PathSize], target[kUtf8PathSize];
+    if (!AnsiToUtf8(ansiSource, source) || !AnsiToUtf8(ansiTarget, target)) return false;
     switch (kind) {
     case ConversionKind::JpgToBmp: return ConvertJpgToBmp(target, source) != 0;
     case ConversionKind::BmpToJpg:
@@ -143,20 +147,22 @@ PoolJobProcedure JobProcedureOf(ConversionKind kind) {
 // they are now. A path that does not fit gives a job that only counts as
 // failed; a source path that does not fit is replaced by the bare name,
 // which names the file in the closing box.
+// The paths are made in ANSI, as the search found the name, and handed to
+// the pool in UTF-8.
 PoolJob MakeFoundFileJob(const FolderRun& run, const char* name) {
     PoolJob job = {};
     job.quality = JpegOptions.quality;
     job.progressive = JpegOptions.progressive;
-    if (!JoinPath(job.source, run.folder, name)) {
-        snprintf(job.source, sizeof job.source, "%s", name);
+    char source[kPathSize], target[kPathSize];
+    if (!JoinPath(source, run.folder, name) || !AnsiToUtf8(source, job.source)) {
+        if (!AnsiToUtf8(name, job.source)) job.source[0] = '\0';
         return job;
     }
     const Direction& direction = DirectionOf(run.kind);
     bool fits = run.kind == ConversionKind::JpgToJpg
-                    ? JoinPath(job.target, run.outputFolder, name)
-                    : CopyString(job.target, job.source) &&
-                          ReplaceLastBytes(job.target, direction.replacedBytes, direction.replacement);
-    if (fits) job.run = JobProcedureOf(run.kind);
+                    ? JoinPath(target, run.outputFolder, name)
+                    : CopyString(target, source) && ReplaceLastBytes(target, direction.replacedBytes, direction.replacement);
+    if (fits && AnsiToUtf8(target, job.target)) job.run = JobProcedureOf(run.kind);
     return job;
 }
 
@@ -168,9 +174,11 @@ void ShowFolderResult(const char* caption, const PoolSummary& tally) {
     } else if (tally.failed == 0) {
         ShowCompletionBox(MainWindow(), kConverted, caption);
     } else {
+        char first[kUtf8PathSize];
+        if (!Utf8ToAnsi(PathNamePart(tally.firstFailed.source), first)) first[0] = '\0';
         char text[512];
         snprintf(text, sizeof text, "%s\n%ld ファイル中 %ld ファイルが失敗しました。\n最初のファイル : %s",
-                 kCannotConvert, tally.done, tally.failed, FileNamePart(tally.firstFailed.source));
+                 kCannotConvert, tally.done, tally.failed, first);
         ShowWarningBox(MainWindow(), text, caption);
     }
 }

@@ -11,6 +11,7 @@
 #include "frame.h"
 #include "list_check.h"
 #include "list_view.h"
+#include "text_encoding.h"
 
 namespace {
 
@@ -57,10 +58,10 @@ const char* ProblemText(EntryProblem problem) {
 // What the restorer would refuse in the folder the list now lies in. Told,
 // not mended: the saved file stays as written, for the author to fix.
 void ReportUnrestorableEntries(const char* path) {
-    char folder[kPathSize];
-    if (!FolderOf(path, folder)) return;
+    char folder[kPathSize], utf8Folder[kUtf8PathSize];
+    if (!FolderOf(path, folder) || !AnsiToUtf8(folder, utf8Folder)) return;
     EntryProblem problems[kListCapacity];
-    CheckListEntries(folder, PairList.entries, PairList.count, problems);
+    CheckListEntries(utf8Folder, PairList.entries, PairList.count, problems);
     int refused = 0;
     for (int i = 0; i < PairList.count; ++i) refused += problems[i] != kEntryRestorable;
     if (refused == 0) return;
@@ -90,7 +91,8 @@ bool ReplaceWithList(const char* path) {
     DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return false;
-    return SavePairListFile(path, PairList.entries, PairList.count);
+    char utf8Path[kUtf8PathSize];
+    return AnsiToUtf8(path, utf8Path) && SavePairListFile(utf8Path, PairList.entries, PairList.count);
 }
 
 }  // namespace
