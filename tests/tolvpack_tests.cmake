@@ -2,9 +2,9 @@
 # tolvpack.exe as its own process.
 add_executable(tolvpack_tests tolvpack_test.cpp)
 target_link_libraries(tolvpack_tests PRIVATE tolvpack_commands testsupport gtest_main)
+add_dependencies(tolvpack_tests tolvpack)
+target_compile_definitions(tolvpack_tests PRIVATE "TOLVPACK_PATH=\"$<TARGET_FILE:tolvpack>\"")
 if(WIN32)
   target_sources(tolvpack_tests PRIVATE win_process.cpp)
-  add_dependencies(tolvpack_tests tolvpack)
-  target_compile_definitions(tolvpack_tests PRIVATE "TOLVPACK_PATH=\"$<TARGET_FILE:tolvpack>\"")
 endif()
 gtest_discover_tests(tolvpack_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
