@@ -2,7 +2,7 @@
 # Installs everything the build and the tests need on a Debian 12 machine.
 # Idempotent: each step checks what is already there and skips it.
 #   - Debian packages (MinGW-w64, Wine, Xvfb, fonts, libjpeg-turbo, GoogleTest, clang, NSIS, CLI11)
-#   - the ja_JP.UTF-8 locale
+#   - the ja_JP.UTF-8 locale, and en_US.UTF-8 and hi_IN.UTF-8 for the code-page tests
 #   - libjpeg-turbo cross-built for MinGW from Debian's source package (with NASM SIMD)
 #   - a Wine prefix template with a Japanese locale and font substitutes
 set -euo pipefail
@@ -35,13 +35,20 @@ install_packages() {
   fi
 }
 
+# ja_JP.UTF-8 for Wine's Japanese code page (932); en_US.UTF-8 (1252) and
+# hi_IN.UTF-8 (65001) for the tests that run the programs under other
+# systems' code pages. Each is added on its own with localedef: locale-gen
+# would rebuild every locale, and programs starting meanwhile (a test run)
+# would find none. /etc/locale.gen names them so a later locale-gen keeps them.
 generate_locale() {
-  if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-    echo "setup: generating ja_JP.UTF-8"
-    sudo_if_needed sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | sudo_if_needed tee -a /etc/locale.gen >/dev/null
-    sudo_if_needed locale-gen >/dev/null
-  fi
+  local name
+  for name in ja_JP en_US hi_IN; do
+    locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8$" && continue
+    echo "setup: generating $name.UTF-8"
+    sudo_if_needed sed -i "s/^# *\($name.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | sudo_if_needed tee -a /etc/locale.gen >/dev/null
+    sudo_if_needed localedef -c -i "$name" -f UTF-8 "$name.UTF-8"
+  done
 }
 
 # apt-get source needs a deb-src entry: mirror the machine's own binary entry.

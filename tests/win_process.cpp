@@ -16,20 +16,12 @@ RunResult RunProgram(const std::string& exe, const std::string& tail, const std:
     return RunCommandLine(exe, line, folder, showState, timeoutMs, whileRunning);
 }
 
-RunResult RunCommandLine(const std::string& exe, const std::string& line, const std::string& folder, int showState,
-                         DWORD timeoutMs, const std::function<void(DWORD)>& whileRunning) {
+namespace {
+// Waits for a started process, calling `whileRunning` every 20 ms; kills
+// it after the timeout.
+RunResult WaitForProcess(PROCESS_INFORMATION& process, DWORD timeoutMs,
+                         const std::function<void(DWORD)>& whileRunning) {
     RunResult result;
-    std::string program = WindowsPath(exe);
-    std::vector<char> commandLine(line.begin(), line.end());
-    commandLine.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(showState);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &process))
-        return result;
     result.started = true;
     DWORD waited = 0;
     for (;;) {
@@ -49,6 +41,37 @@ RunResult RunCommandLine(const std::string& exe, const std::string& line, const 
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return result;
+}
+}  // namespace
+
+RunResult RunCommandLine(const std::string& exe, const std::string& line, const std::string& folder, int showState,
+                         DWORD timeoutMs, const std::function<void(DWORD)>& whileRunning) {
+    std::string program = WindowsPath(exe);
+    std::vector<char> commandLine(line.begin(), line.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showState);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+        return RunResult();
+    return WaitForProcess(process, timeoutMs, whileRunning);
+}
+
+RunResult RunWideCommandLine(const std::wstring& line, const std::wstring& folder, int showState, DWORD timeoutMs) {
+    std::vector<wchar_t> commandLine(line.begin(), line.end());
+    commandLine.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showState);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+        return RunResult();
+    return WaitForProcess(process, timeoutMs, nullptr);
 }
 
 namespace {
