@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "bounded_string.h"
+#include "file_io.h"
 #include "text_encoding.h"
 
 #ifdef _WIN32
@@ -47,9 +48,58 @@ bool IsPlainFile(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+void MakeReplaceable(const char* path) {
+    WidePath wide;
+    if (!ToWidePath(path, &wide)) return;
+    DWORD attributes = GetFileAttributesW(wide.text);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(wide.text, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
 bool RemoveFile(const char* path) {
     WidePath wide;
-    return ToWidePath(path, &wide) && DeleteFileW(wide.text) != 0;
+    if (!ToWidePath(path, &wide)) return false;
+    if (DeleteFileW(wide.text)) return true;
+    MakeReplaceable(path);
+    return DeleteFileW(wide.text) != 0;
+}
+
+LockOutcome LockFolder(const char* folderPrefix, FolderLock* lock) {
+    char path[kUtf8PathSize];
+    WidePath wide;
+    if (!CopyString(path, folderPrefix) || !AppendString(path, "~tvlock.tmp") || !ToWidePath(path, &wide))
+        return kNoLock;
+    HANDLE file = CreateFileW(wide.text, GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        lock->handle = reinterpret_cast<intptr_t>(file);
+        return kLocked;
+    }
+    // Open elsewhere, or closed and not yet gone.
+    DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? kLockedElsewhere : kNoLock;
+}
+
+void UnlockFolder(FolderLock* lock) {
+    if (lock->handle != -1) CloseHandle(reinterpret_cast<HANDLE>(lock->handle));
+    lock->handle = -1;
+}
+
+void RemoveSaveLeftovers(const char* folderPrefix) {
+    char pattern[kUtf8PathSize];
+    WidePath wide;
+    if (!CopyString(pattern, folderPrefix) || !AppendString(pattern, "~tv*.tmp") || !ToWidePath(pattern, &wide))
+        return;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wide.text, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        char name[kUtf8PathSize], path[kUtf8PathSize];
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && WideToUtf8(found.cFileName, name, sizeof name) &&
+            IsSaveTemporaryName(name) && CopyString(path, folderPrefix) && AppendString(path, name))
+            RemoveFile(path);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 FILE* OpenFile(const char* path, const char* mode) {
@@ -63,7 +113,11 @@ FILE* OpenFile(const char* path, const char* mode) {
 void FlushFolder(const char*) {}
 
 #else
+#include <dirent.h>
 #include <fcntl.h>
+
+#include <cerrno>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,6 +136,38 @@ bool IsPlainFile(const char* path) {
 }
 
 bool RemoveFile(const char* path) { return unlink(path) == 0; }
+
+// The file's mode does not keep a rename or an unlink from replacing it.
+void MakeReplaceable(const char*) {}
+
+LockOutcome LockFolder(const char* folderPrefix, FolderLock* lock) {
+    int folder = open(folderPrefix[0] ? folderPrefix : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return kNoLock;
+    if (flock(folder, LOCK_EX | LOCK_NB) != 0) {
+        bool held = errno == EWOULDBLOCK;
+        close(folder);
+        return held ? kLockedElsewhere : kNoLock;
+    }
+    lock->handle = folder;
+    return kLocked;
+}
+
+void UnlockFolder(FolderLock* lock) {
+    if (lock->handle != -1) close(static_cast<int>(lock->handle));
+    lock->handle = -1;
+}
+
+void RemoveSaveLeftovers(const char* folderPrefix) {
+    DIR* folder = opendir(folderPrefix[0] ? folderPrefix : ".");
+    if (!folder) return;
+    while (const dirent* entry = readdir(folder)) {
+        char path[kUtf8PathSize];
+        if (IsSaveTemporaryName(entry->d_name) && CopyString(path, folderPrefix) && AppendString(path, entry->d_name) &&
+            IsPlainFile(path))
+            unlink(path);
+    }
+    closedir(folder);
+}
 
 FILE* OpenFile(const char* path, const char* mode) { return fopen(path, mode); }
 

@@ -21,9 +21,28 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b);
 bool SameFileName(const char* a, const char* b);
 // An existing file that is not a folder.
 bool IsPlainFile(const char* path);
+// Deletes a file, a read-only one too (an installer may copy the attribute).
 bool RemoveFile(const char* path);
+// Clears the read-only attribute, so that a save may replace the file.
+void MakeReplaceable(const char* path);
 // fopen by the file's real name on every platform.
 FILE* OpenFile(const char* path, const char* mode);
 // Makes the renames in a folder (a BMP put in place) survive a power cut
 // before the only other copy of a picture is deleted.
 void FlushFolder(const char* folderPrefix);
+
+// One restorer per folder: a lock on the folder that goes with the process,
+// also when it is killed. On Windows it is an empty file that only its
+// holder can open and that goes when closed ("~tvlock.tmp"); on Linux a lock
+// on the folder itself. kNoLock: the folder cannot hold one (the work goes
+// on without it, as it did before there was one).
+enum LockOutcome { kLocked, kLockedElsewhere, kNoLock };
+struct FolderLock {
+    intptr_t handle = -1;
+};
+LockOutcome LockFolder(const char* folderPrefix, FolderLock* lock);
+void UnlockFolder(FolderLock* lock);
+
+// Removes the temporary files that saves into the folder left when their
+// program was killed (those of the codec's naming rule, and no others).
+void RemoveSaveLeftovers(const char* folderPrefix);

@@ -70,10 +70,28 @@ static void ReadName(FILE* stream, char (&name)[kNameSize]) {
     if (length < 0 || static_cast<size_t>(length) > kNameBytes) name[0] = '\0';
 }
 
-int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity) {
+// The count token as written: what kind of text it shows, from the bytes
+// kept of it (a NUL, a mark) and its full length.
+static ListFormat CountFormat(const char* token, long length, size_t size) {
+    size_t kept = static_cast<size_t>(length) < size - 1 ? static_cast<size_t>(length) : size - 1;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(token);
+    if (kept >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) return kListByteOrderMark;
+    if (kept >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
+        return kListWideText;
+    if (memchr(token, '\0', kept)) return kListWideText;
+    if (kept < static_cast<size_t>(length)) return kListCountNotDecimal;  // no count has 19 digits
+    for (size_t i = 0; i < kept; ++i)
+        if (bytes[i] < '0' || bytes[i] > '9') return kListCountNotDecimal;
+    return kListInFormat;
+}
+
+int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity, ListFormat* format) {
     char token[20];  // longer count tokens are cut to their first 19 bytes
     if (overCapacity) *overCapacity = false;
-    if (ReadToken(stream, token, sizeof token) < 0) return 0;
+    if (format) *format = kListNoCount;
+    long length = ReadToken(stream, token, sizeof token);
+    if (length < 0) return 0;
+    if (format) *format = CountFormat(token, length, sizeof token);
     double value = ParseCount(token);
     if (overCapacity) *overCapacity = value > capacity;
     int count;
@@ -84,6 +102,9 @@ int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overC
         ReadName(stream, entries[i].jpgName);
         ReadName(stream, entries[i].bmpName);
     }
+    char next[2];
+    if (format && *format == kListInFormat && count == 0 && ReadToken(stream, next, sizeof next) >= 0)
+        *format = kListNamesAfterNoEntries;
     return count;
 }
 

@@ -15,6 +15,19 @@ constexpr char kPairListFileName[] = "tvfile.txt";
 // list that claims more.
 constexpr int kListCapacity = 200;
 
+// Whether a list file is in the format the programs write: the count line
+// decimal digits (blanks around them allowed), in Shift-JIS text. The
+// restorer reads only such a list; a list in another encoding or with a
+// made-up count would otherwise read as "nothing to restore".
+enum ListFormat {
+    kListInFormat = 0,
+    kListNoCount,            // empty, or only blanks
+    kListByteOrderMark,      // UTF-8's mark before the count
+    kListWideText,           // UTF-16, with or without its mark
+    kListCountNotDecimal,    // a sign, a fraction, hexadecimal, a word...
+    kListNamesAfterNoEntries,  // a count of 0 followed by names
+};
+
 // Reads a list file into entries[0 .. capacity-1] and returns the count.
 // The count token is read as a decimal number truncated toward zero and
 // clamped to 0 .. capacity; overCapacity, when given, tells whether it
@@ -23,7 +36,10 @@ constexpr int kListCapacity = 200;
 // at and above the count are not touched. The byte 0x1A ends the file, as
 // it does for Windows' text-mode streams, so every reader of a list reads
 // the same names whatever the mode and platform.
-int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity = nullptr);
+// format, when given, tells whether the file is in the format; the count is
+// read the same way either way.
+int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity = nullptr,
+                     ListFormat* format = nullptr);
 
 // Replaces the file at path by a list of the entries in one step: the
 // count, then each name, every line ended by CR LF; written

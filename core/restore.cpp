@@ -1,6 +1,8 @@
 #include "restore.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "bounded_string.h"
 #include "convert_pool.h"
@@ -19,26 +21,50 @@ static bool Converted[kListCapacity];        // its conversion reported a whole 
 static FileIdentity Written[kListCapacity];  // the BMP as that conversion left it
 static bool WrittenKnown[kListCapacity];
 static bool Restored[kListCapacity];
+static int SameAs[kListCapacity];      // an earlier entry of the same JPEG and BMP files, or -1
 static int JobEntries[kListCapacity];  // pool job number -> entry
 static int EntriesLeft;
+static FolderLock Lock;  // from reading the list to the end of the restore
+
+// How long a second restorer of one folder waits for the first.
+static const int kWaitForOtherRestorerSeconds = 300;
 
 static bool EntryPath(char (&path)[kUtf8PathSize], const char* name) {
     return ListEntryPath(path, FolderPrefix, name);
 }
 
+// Another restorer working in the folder holds the lock: wait for it, then
+// read what it left (the entries it could not restore, or no list at all).
+// False when it held the folder longer than the wait.
+static bool LockFolderAlone() {
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(kWaitForOtherRestorerSeconds);
+    while (LockFolder(FolderPrefix, &Lock) == kLockedElsewhere) {
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
 bool ReadRestoreList(const char* folderPrefix) {
     EntryCount = 0;
+    UnlockFolder(&Lock);
     char path[kUtf8PathSize];
     if (!CopyString(FolderPrefix, folderPrefix) || !EntryPath(path, kPairListFileName) || !IsPlainFile(path))
         return false;
+    if (!LockFolderAlone()) return false;
     FILE* list = OpenFile(path, "r");
-    if (!list) return false;
     bool overCapacity = false;
-    int count = ReadPairListFile(list, Entries, kListCapacity, &overCapacity);
-    bool readWell = !ferror(list);
-    fclose(list);
-    if (!readWell || overCapacity) return false;
+    ListFormat format = kListNoCount;
+    int count = list ? ReadPairListFile(list, Entries, kListCapacity, &overCapacity, &format) : 0;
+    bool readWell = list && !ferror(list) && !overCapacity && format == kListInFormat;
+    if (list) fclose(list);
+    if (!readWell) {
+        UnlockFolder(&Lock);
+        return false;
+    }
     EntryCount = count;
+    // What a killed run's saves left behind; no other restorer is at work here.
+    RemoveSaveLeftovers(FolderPrefix);
     return true;
 }
 
@@ -70,7 +96,7 @@ static void ConvertEntries(int workers, Reporting& reporting) {
         PoolJob job = {};
         job.run = RunJpgToBmpJob;
         Converted[i] = WrittenKnown[i] = false;
-        if (Problems[i] != kEntryRestorable || !EntryPath(job.source, Entries[i].jpgName) ||
+        if (Problems[i] != kEntryRestorable || SameAs[i] >= 0 || !EntryPath(job.source, Entries[i].jpgName) ||
             !EntryPath(job.target, Entries[i].bmpName)) {
             --EntriesLeft;
             char shown[kUtf8PathSize];
@@ -100,6 +126,8 @@ static void DecideRestored() {
                    SameFile(targets[i], Written[i]);
     }
     for (int i = 0; i < EntryCount; ++i)
+        if (SameAs[i] >= 0) whole[i] = whole[SameAs[i]];
+    for (int i = 0; i < EntryCount; ++i)
         for (int j = i + 1; j < EntryCount; ++j) {
             bool oneTarget = targetKnown[i] && targetKnown[j] && SameFile(targets[i], targets[j]);
             bool onePicture = SourceKnown[i] && SourceKnown[j] && SameFile(Sources[i], Sources[j]);
@@ -120,6 +148,7 @@ static bool UpdateList(int notRestored) {
     char path[kUtf8PathSize];
     if (!EntryPath(path, kPairListFileName)) return false;
     if (notRestored == 0) return RemoveFile(path) || !IsPlainFile(path);
+    MakeReplaceable(path);
     static PairEntry remaining[kListCapacity];
     int kept = 0;
     for (int i = 0; i < EntryCount; ++i)
@@ -128,13 +157,37 @@ static bool UpdateList(int notRestored) {
 }
 
 // Deletes each restored entry's JPEG, provided the file at its name is still
-// the one that was read.
-static void DeleteRestoredJpegs() {
+// the one that was read. A JPEG that stays all the same makes every entry
+// that reads it one not restored; returns how many entries that made.
+static int DeleteRestoredJpegs() {
+    int kept = 0;
     for (int i = 0; i < EntryCount; ++i) {
         char path[kUtf8PathSize];
         FileIdentity now;
-        if (Restored[i] && EntryPath(path, Entries[i].jpgName) && IdentifyFile(path, &now) && SameFile(now, Sources[i]))
-            RemoveFile(path);
+        if (!Restored[i] || !EntryPath(path, Entries[i].jpgName) || !IdentifyFile(path, &now) ||
+            !SameFile(now, Sources[i]) || RemoveFile(path))
+            continue;
+        for (int j = 0; j < EntryCount; ++j) {
+            if (!Restored[j] || !SourceKnown[j] || !SameFile(Sources[j], Sources[i])) continue;
+            Restored[j] = false;
+            ++kept;
+        }
+    }
+    return kept;
+}
+
+// An entry that reads the same JPEG file and writes the same BMP file as an
+// earlier one (however either is spelt) is that entry again: it is
+// converted once, and fares as the first does.
+static void FindRepeatedEntries() {
+    for (int i = 0; i < EntryCount; ++i) {
+        SameAs[i] = -1;
+        char bmp[kUtf8PathSize], earlierBmp[kUtf8PathSize];
+        if (Problems[i] != kEntryRestorable || !SourceKnown[i] || !EntryPath(bmp, Entries[i].bmpName)) continue;
+        for (int j = 0; j < i && SameAs[i] < 0; ++j)
+            if (Problems[j] == kEntryRestorable && SameAs[j] < 0 && SourceKnown[j] && SameFile(Sources[i], Sources[j]) &&
+                EntryPath(earlierBmp, Entries[j].bmpName) && SameFileName(bmp, earlierBmp))
+                SameAs[i] = j;
     }
 }
 
@@ -149,13 +202,21 @@ int RestoreListedFiles(int workers, RestoreReport report, void* context) {
         char path[kUtf8PathSize];
         SourceKnown[i] = EntryPath(path, Entries[i].jpgName) && IdentifyFile(path, &Sources[i]);
     }
+    FindRepeatedEntries();
     ConvertEntries(workers, reporting);
     FlushFolder(FolderPrefix);
     DecideRestored();
     int notRestored = 0;
     for (int i = 0; i < EntryCount; ++i)
         if (!Restored[i]) ++notRestored;
-    if (!UpdateList(notRestored)) return kRestoredPart;  // every JPEG stays for the next run
-    DeleteRestoredJpegs();
-    return notRestored == 0 ? kRestoredAll : kRestoredPart;
+    int outcome = notRestored == 0 ? kRestoredAll : kRestoredPart;
+    if (!UpdateList(notRestored)) {
+        outcome = kRestoredPart;  // every JPEG stays for the next run
+    } else if (int kept = DeleteRestoredJpegs()) {
+        // The list said they were done: it now names them again.
+        UpdateList(notRestored + kept);
+        outcome = kRestoredPart;
+    }
+    UnlockFolder(&Lock);
+    return outcome;
 }

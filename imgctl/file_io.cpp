@@ -252,6 +252,19 @@ void RemoveUnfinishedSaves() {
         if (save.state.load() == kActive) RemoveFile(save.path);
 }
 
+static bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+bool IsSaveTemporaryName(const char* name) {
+    if (strncmp(name, "~tv", 3) != 0) return false;
+    const char* p = name + 3;
+    const char* start = p;
+    while (IsHexDigit(*p)) ++p;
+    if (p == start || *p++ != '_') return false;
+    start = p;
+    while (IsHexDigit(*p)) ++p;
+    return p > start && strcmp(p, ".tmp") == 0;
+}
+
 bool BeginSave(SaveFile* file, const char* target) {
     memset(file, 0, sizeof *file);
     file->handle = -1;

@@ -34,7 +34,11 @@ struct SaveFile {
     size_t used;
 };
 
+// Saves write to "~tv" + process + "_" + serial (both hexadecimal) + ".tmp"
+// beside the target.
 bool BeginSave(SaveFile* file, const char* target);
+// Whether a file name is one such temporary name.
+bool IsSaveTemporaryName(const char* name);
 void SaveBytes(SaveFile* file, const void* data, size_t size);
 // Writes size bytes at byte at of the file, for a file written out of order.
 // What SaveBytes gathered is written first; after this call, the rest of the

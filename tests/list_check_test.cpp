@@ -2,6 +2,7 @@
 // entry as it would fare in the folder as it stands.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ TEST(ListCheck, EachEntryGetsTheReasonItWouldNotBeRestored) {
     const std::string sjis[] = {"\x81\x5C", "\x9F\x5C", "\xE0\x5C", "\xFB\x5C"};
     for (const char* name : {"a.jpg", "b.jpg", "tvfile.txt"}) ASSERT_TRUE(WriteBytes(folder / name, {1}));
     for (const std::string& s : sjis) ASSERT_TRUE(WriteBytes(folder / OnDisk(s + "..jpg"), {1}));
+    std::filesystem::create_directory(folder / "sub.jpg");
     struct Case {
         PairEntry entry;
         EntryProblem problem;
@@ -48,6 +50,7 @@ TEST(ListCheck, EachEntryGetsTheReasonItWouldNotBeRestored) {
         {Entry(sjis[2] + "..jpg", sjis[2] + "..bmp"), kEntryRestorable},
         {Entry(sjis[3] + "..jpg", sjis[3] + "..bmp"), kEntryRestorable},
         {Entry("absent.jpg", "absent.bmp"), kEntryJpegMissing},
+        {Entry("sub.jpg", "sub.bmp"), kEntryJpegMissing},  // a folder is no JPEG
         {Entry("a.jpg", "A.JPG"), kEntryBmpIsItsJpeg},
         {Entry("a.jpg", "TVFILE.TXT"), kEntryBmpIsListFile},
         {Entry("a.jpg", "B.jpg"), kEntryBmpIsAnotherJpeg},

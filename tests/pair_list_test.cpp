@@ -20,12 +20,12 @@ protected:
             strcpy(e.bmpName, "stale.bmp");
         }
     }
-    int Read(const std::string& text, int capacity = 200) {
+    int Read(const std::string& text, int capacity = 200, ListFormat* format = nullptr, const char* mode = "r") {
         std::string path = folder / "tvfile.txt";
         EXPECT_TRUE(WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end())));
-        FILE* f = fopen(path.c_str(), "r");  // text mode, as the programs open it
+        FILE* f = fopen(path.c_str(), mode);  // text mode, as the programs open it, unless told
         EXPECT_NE(nullptr, f);
-        int count = ReadPairListFile(f, entries, capacity);
+        int count = ReadPairListFile(f, entries, capacity, nullptr, format);
         fclose(f);
         return count;
     }
@@ -76,6 +76,46 @@ TEST_F(PairListFile, CountIsADecimalNumberTruncatedAndClamped) {
         {"1e999", 100, 100}, {"99999999999999999999999", 100, 100},
     };
     for (const Case& c : cases) EXPECT_EQ(c.expected, Read(c.count + pairs, c.capacity)) << c.count;
+}
+
+// The restorer reads only what the programs write; the workbench's open
+// reads the count as above whatever the format says.
+TEST_F(PairListFile, FormatIsToldApartFromTextThatOnlyLooksLikeAList) {
+    const std::string entry = "\r\na.jpg\r\na.bmp\r\n";
+    const struct {
+        std::string text;
+        ListFormat format;
+    } cases[] = {
+        {"1" + entry, kListInFormat},
+        {" \t0001 \r\n a.jpg a.bmp", kListInFormat},
+        {"0\r\n", kListInFormat},
+        {"200" + entry, kListInFormat},
+        {"", kListNoCount},
+        {" \r\n", kListNoCount},
+        {"\xEF\xBB\xBF" "1" + entry, kListByteOrderMark},
+        {std::string("\xFF\xFE" "1\0\r\0\n\0", 8), kListWideText},
+        {std::string("1\0\r\0\n\0a\0", 8), kListWideText},
+        {"0x2" + entry, kListCountNotDecimal},
+        {"nan" + entry, kListCountNotDecimal},
+        {"+1" + entry, kListCountNotDecimal},
+        {"1.0" + entry, kListCountNotDecimal},
+        {"00000000000000000001" + entry, kListCountNotDecimal},
+        {"0" + entry, kListNamesAfterNoEntries},
+    };
+    for (const auto& c : cases) {
+        ListFormat format = kListInFormat;
+        Read(c.text, 200, &format);
+        EXPECT_EQ(c.format, format) << c.text;
+    }
+}
+
+// The end-of-text byte ends a list read in binary mode too, as tolvpack
+// reads it on every platform.
+TEST_F(PairListFile, EndOfTextByteEndsTheFileInBinaryMode) {
+    EXPECT_EQ(3, Read("3\r\na\r\nb\r\nb.jpg\r\nb.bmp\x1A\r\nc.jpg\r\nc.bmp\r\n", 200, nullptr, "rb"));
+    EXPECT_STREQ("b.bmp", entries[1].bmpName);
+    EXPECT_STREQ("", entries[2].jpgName);
+    EXPECT_STREQ("", entries[2].bmpName);
 }
 
 TEST_F(PairListFile, FileWithoutAnyTokenHasNoEntries) {

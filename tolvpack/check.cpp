@@ -17,6 +17,18 @@
 
 namespace {
 
+const char* FormatText(ListFormat format) {
+    switch (format) {
+    case kListInFormat: break;
+    case kListNoCount: return "not a list the restorer reads: empty";
+    case kListByteOrderMark: return "not a list the restorer reads: a byte order mark before the count";
+    case kListWideText: return "not a list the restorer reads: UTF-16 text (save it as Shift-JIS)";
+    case kListCountNotDecimal: return "not a list the restorer reads: the count is not decimal digits";
+    case kListNamesAfterNoEntries: return "not a list the restorer reads: a count of 0 followed by names";
+    }
+    return "";
+}
+
 const char* ProblemText(EntryProblem problem) {
     switch (problem) {
     case kEntryRestorable: break;
@@ -94,8 +106,13 @@ int CheckCommand(const CheckOptions& options) {
     }
     static PairEntry entries[kListCapacity];
     bool overCapacity = false;
-    int count = ReadPairListFile(stream, entries, kListCapacity, &overCapacity);
+    ListFormat format = kListInFormat;
+    int count = ReadPairListFile(stream, entries, kListCapacity, &overCapacity, &format);
     fclose(stream);
+    if (format != kListInFormat) {
+        ReportFileError(listPath, FormatText(format));
+        return kExitTrouble;
+    }
     bool pass = !overCapacity;
     char shown[kUtf8PathSize];
     if (overCapacity)

@@ -57,7 +57,7 @@ int RestoreCommand(const char* folder, int jobs) {
         return kNoList;
     }
     if (!ReadRestoreList(run.prefix)) {
-        ReportFileError(listPath, "no list to restore from (cannot be opened, or more than 200 entries)");
+        ReportFileError(listPath, "no list to restore from (cannot be opened, not in the list format, or more than 200 entries)");
         return kNoList;
     }
     run.count = ReadList(listPath, run.entries);
