@@ -235,6 +235,27 @@ TEST_F(Tolvpack, CheckReportsEveryEntryThatWouldNotBeRestoredOrFallsShort) {
     }
 }
 
+// A list the restorer would refuse whole is reported as such, with its cause.
+TEST_F(Tolvpack, CheckNamesWhyAListIsNotOne) {
+    const struct {
+        std::string list;
+        const char* cause;
+    } table[] = {
+        {"\xEF\xBB\xBF" "1\r\nback.jpg\r\nback.BMP\r\n", "byte order mark"},
+        {std::string("\xFF\xFE" "1\0\r\0\n\0", 8), "UTF-16"},
+        {"0x1\r\nback.jpg\r\nback.BMP\r\n", "not decimal digits"},
+        {"0\r\nback.jpg\r\nback.BMP\r\n", "a count of 0 followed by names"},
+    };
+    for (const auto& c : table) {
+        ASSERT_TRUE(WriteBytes(folder / "tvfile.txt", std::vector<uint8_t>(c.list.begin(), c.list.end())));
+        testing::internal::CaptureStderr();
+        int exitCode = RunCommand({"check", folder.Path()});
+        std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(2, exitCode) << c.cause;
+        EXPECT_NE(std::string::npos, errors.find(c.cause)) << errors;
+    }
+}
+
 TEST_F(Tolvpack, UsageErrorsExitWithTwo) {
     const std::vector<std::string> table[] = {
         {}, {"pack"}, {"pack", "--quality", "0", "x"}, {"check", "--min-psnr", "high", "x"}, {"unpack", "x"}};
