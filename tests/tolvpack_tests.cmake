@@ -8,3 +8,11 @@ if(WIN32)
   target_sources(tolvpack_tests PRIVATE win_process.cpp)
 endif()
 gtest_discover_tests(tolvpack_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+
+if(WIN32)
+  # A list packed by the Linux build (scripts/test.sh builds it first, in
+  # the native preset's folder) restored by tolvinst.exe under Wine.
+  add_test(NAME linux_pack_restores_under_wine COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/linux_pack_test.sh
+    ${CMAKE_SOURCE_DIR}/build/native/tolvpack/tolvpack $<TARGET_FILE:tolvinst>)
+  set_tests_properties(linux_pack_restores_under_wine PROPERTIES TIMEOUT 120)
+endif()
