@@ -75,9 +75,9 @@ LockOutcome LockFolder(const char* folderPrefix, FolderLock* lock) {
         lock->handle = reinterpret_cast<intptr_t>(file);
         return kLocked;
     }
-    // Open elsewhere, or closed and not yet gone.
-    DWORD error = GetLastError();
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? kLockedElsewhere : kNoLock;
+    // Only its holder can have it open. Anything else (a folder of that
+    // name, a folder where nothing may be made) is no lock to wait for.
+    return GetLastError() == ERROR_SHARING_VIOLATION ? kLockedElsewhere : kNoLock;
 }
 
 void UnlockFolder(FolderLock* lock) {
