@@ -11,8 +11,12 @@
 #include "text_encoding.h"
 
 int RunJpgToBmpJob(const PoolJob& job) { return ConvertJpgToBmp(job.target, job.source); }
-int RunBmpToJpgJob(const PoolJob& job) { return ConvertBmpToJpg(job.target, job.source, job.quality, job.progressive); }
-int RunJpgToJpgJob(const PoolJob& job) { return ConvertJpgToJpg(job.source, job.target, job.quality, job.progressive); }
+int RunBmpToJpgJob(const PoolJob& job) {
+    return ConvertBmpToJpg(job.target, job.source, job.quality, job.progressive, job.optimize);
+}
+int RunJpgToJpgJob(const PoolJob& job) {
+    return ConvertJpgToJpg(job.source, job.target, job.quality, job.progressive, job.optimize);
+}
 
 struct ConvertPool {
     std::mutex lock;

@@ -21,6 +21,7 @@ struct PoolJob {
     char target[kUtf8PathSize];
     int quality;
     int progressive;
+    int optimize;  // Huffman tables made for each picture
     long number;  // set by AddPoolJob: 0, 1, 2... in the order jobs were added
 };
 
@@ -29,7 +30,9 @@ int RunJpgToBmpJob(const PoolJob& job);
 int RunBmpToJpgJob(const PoolJob& job);
 int RunJpgToJpgJob(const PoolJob& job);
 
-// Called on the caller's thread for every finished job with its status.
+// Called on the caller's thread for every finished job with its status. Why
+// a job failed was its worker's to read (LastImgctlError is kept per thread):
+// run the job again on the caller's thread to read it; it fails the same way.
 typedef void (*PoolReport)(const PoolJob& job, int status, void* context);
 // Whether two paths name the same file; SamePathIgnoringCase by default.
 typedef bool (*PoolSamePath)(const char* a, const char* b);

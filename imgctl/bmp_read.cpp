@@ -1,7 +1,8 @@
 // BMP reading: OS/2 1.x and 2.x headers, BITMAPINFOHEADER and its 52, 56,
 // V4 and V5 extensions; 1, 2, 4 and 8-bit palettes (plain, RLE8, RLE4),
 // 16 and 32-bit pixels with channel masks, 24-bit pixels. Every header field
-// is checked before a pixel is touched; any doubt refuses the file.
+// is checked before a pixel is touched; any doubt refuses the file, and the
+// refusal says why (errors.h).
 //
 // Decisions:
 // - Output is BGR, except palette images whose every palette entry is grey
@@ -9,6 +10,9 @@
 //   load back as grey. Decided from the palette alone, before any pixel.
 // - Pixels an RLE stream skips (delta, end of line, early end of bitmap)
 //   take the colour of palette entry 0, as a DIB filled with index 0 would.
+// - Every pixel drawn must name an entry of the palette, whatever the path
+//   (plain, grey in place, RLE): an index past the entries the file holds
+//   refuses the file, or its colour would be whatever memory held.
 // - RLE runs and literals that reach past the width are clipped at the row's
 //   end, as Windows draws them; the rest of the row's codes then fall
 //   outside too, until the end of line. Indexes are only checked where they
@@ -23,9 +27,34 @@
 #include <cstring>
 
 #include "blocks.h"
+#include "errors.h"
 #include "image.h"
 
 namespace {
+
+// Refusals, each noting its reason; they return what the caller returns.
+bool Refuse(ImgctlErrorKind kind) {
+    NoteFailure(kind);
+    return false;
+}
+bool Damaged(const char* what) {
+    NoteFailure(kImgctlNotAPicture, "BMP: %s", what);
+    return false;
+}
+bool CutShort(uint64_t size) {
+    NoteTruncated(size);
+    return false;
+}
+Image* TooLarge() {
+    NoteFailure(kImgctlTooLarge);
+    return nullptr;
+}
+// A pixel naming no entry of the palette; what was decoded goes.
+Image* PastPalette(Image* image) {
+    FreeImage(image);
+    Damaged("a colour index past the palette");
+    return nullptr;
+}
 
 const uint32_t kRlePixelsPerByte = 1024;
 // Pixels per metre beyond any scanner or printer (about 254000 dpi): a
@@ -116,7 +145,7 @@ void PutIndex(uint8_t* row, int x, int channels, const Palette& pal, uint32_t in
 Image* DecodePalette(const uint8_t* data, const Layout& l, const Palette& pal) {
     const int channels = pal.grey ? 1 : 3;
     Image* image = NewImage(l.width, l.rows, channels);
-    if (!image) return nullptr;
+    if (!image) return TooLarge();
     const uint32_t mask = (1u << l.bpp) - 1;
     for (int y = 0; y < l.rows; ++y) {
         const uint8_t* in = data + l.offset + y * l.stride;
@@ -124,10 +153,7 @@ Image* DecodePalette(const uint8_t* data, const Layout& l, const Palette& pal) {
         for (int x = 0; x < l.width; ++x) {
             uint32_t bit = uint32_t(x) * uint32_t(l.bpp);
             uint32_t index = (in[bit >> 3] >> (8 - l.bpp - (bit & 7))) & mask;
-            if (index >= pal.count) {  // index past the palette
-                FreeImage(image);
-                return nullptr;
-            }
+            if (index >= pal.count) return PastPalette(image);
             PutIndex(out, x, channels, pal, index);
         }
     }
@@ -136,7 +162,7 @@ Image* DecodePalette(const uint8_t* data, const Layout& l, const Palette& pal) {
 
 Image* DecodeMasked(const uint8_t* data, const Layout& l, const Channel* rgb) {
     Image* image = NewImage(l.width, l.rows, 3);
-    if (!image) return nullptr;
+    if (!image) return TooLarge();
     const bool plain32 = l.bpp == 32 && rgb[0].mask == 0xFF0000 && rgb[1].mask == 0xFF00 && rgb[2].mask == 0xFF;
     for (int y = 0; y < l.rows; ++y) {
         const uint8_t* in = data + l.offset + y * l.stride;
@@ -157,10 +183,11 @@ Image* DecodeMasked(const uint8_t* data, const Layout& l, const Channel* rgb) {
 
 Image* DecodeRle(const uint8_t* data, size_t size, const Layout& l, const Palette& pal) {
     const uint64_t compressed = size - l.offset;
-    if (uint64_t(l.width) * uint64_t(l.rows) > compressed * kRlePixelsPerByte) return nullptr;  // implausible size
+    if (uint64_t(l.width) * uint64_t(l.rows) > compressed * kRlePixelsPerByte)
+        return TooLarge();  // more than its data can describe
     const int channels = pal.grey ? 1 : 3;
     Image* image = NewImage(l.width, l.rows, channels);
-    if (!image) return nullptr;
+    if (!image) return TooLarge();
     for (int y = 0; y < l.rows; ++y)
         for (int x = 0; x < l.width; ++x) PutIndex(image->bits + y * image->stride, x, channels, pal, 0);
 
@@ -169,21 +196,33 @@ Image* DecodeRle(const uint8_t* data, size_t size, const Layout& l, const Palett
     const uint8_t* end = data + size;
     int x = 0, y = 0;
     for (;;) {
-        if (end - p < 2) break;  // data ends without end of bitmap
+        if (end - p < 2) {  // data ends without end of bitmap
+            CutShort(size);
+            break;
+        }
         const uint32_t n = p[0], value = p[1];
         p += 2;
         if (n == 0 && value == 1) return image;  // end of bitmap
         if (n == 0 && value == 0) {              // end of line
             x = 0;
-            if (++y > l.rows) break;
+            if (++y > l.rows) {
+                Damaged("pixels above the top row");
+                break;
+            }
             continue;
         }
         if (n == 0 && value == 2) {  // delta
-            if (end - p < 2) break;
+            if (end - p < 2) {
+                CutShort(size);
+                break;
+            }
             x += p[0];
             y += p[1];
             p += 2;
-            if (x > l.width || y > l.rows) break;  // delta past the image
+            if (x > l.width || y > l.rows) {
+                Damaged("a jump outside the picture");
+                break;
+            }
             continue;
         }
         // A run (n pixels of one value) or literal pixels (value of them).
@@ -193,9 +232,15 @@ Image* DecodeRle(const uint8_t* data, size_t size, const Layout& l, const Palett
         if (literal) {
             bytes = rle4 ? (count + 1) / 2 : count;
             bytes += bytes & 1;  // literals end on a 16-bit boundary
-            if (size_t(end - p) < bytes) break;
+            if (size_t(end - p) < bytes) {
+                CutShort(size);
+                break;
+            }
         }
-        if (y >= l.rows) break;  // pixels above the top row
+        if (y >= l.rows) {
+            Damaged("pixels above the top row");
+            break;
+        }
         // Writers that encode the row's padding run past the width: like
         // Windows, draw what falls inside the row and drop the rest.
         const uint32_t shown = count < uint32_t(l.width - x) ? count : uint32_t(l.width - x);
@@ -203,10 +248,7 @@ Image* DecodeRle(const uint8_t* data, size_t size, const Layout& l, const Palett
         for (uint32_t i = 0; i < shown; ++i) {
             uint32_t byte = literal ? p[rle4 ? i / 2 : i] : value;
             uint32_t index = !rle4 ? byte : (i & 1) ? byte & 15 : byte >> 4;
-            if (index >= pal.count) {
-                FreeImage(image);
-                return nullptr;
-            }
+            if (index >= pal.count) return PastPalette(image);
             PutIndex(row, x + int(i), channels, pal, index);
         }
         x += int(shown);
@@ -220,17 +262,36 @@ Image* DecodeRle(const uint8_t* data, size_t size, const Layout& l, const Palett
 // the file's first bytes: the whole file, or at least everything before the
 // pixels and no fewer than 14 + 124 + 16 bytes (the longest header and its
 // masks, read before the pixel offset is checked); size is the file's.
+// An unsupported layout, by name.
+bool RefuseLayout(uint32_t bpp, uint32_t compression, bool os2v2, bool topDown) {
+    static const char* const kNames[] = {"plain", "RLE8", "RLE4", "bit fields", "JPEG", "PNG", "alpha bit fields"};
+    if (os2v2 && (compression == 3 || compression == 4))
+        NoteFailure(kImgctlUnsupported, "BMP: OS/2 %s compression", compression == 3 ? "Huffman" : "RLE24");
+    else if ((compression == kRle8 || compression == kRle4) && topDown)
+        NoteFailure(kImgctlUnsupported, "BMP: top-down RLE");
+    else if (compression == 4 || compression == 5)
+        NoteFailure(kImgctlUnsupported, "BMP: %s compression", kNames[compression]);
+    else if (compression > kAlphaBitFields)
+        NoteFailure(kImgctlUnsupported, "BMP: compression %u", compression);
+    else if (compression == kRgb)
+        NoteFailure(kImgctlUnsupported, "BMP: %u bits per pixel", bpp);
+    else
+        NoteFailure(kImgctlUnsupported, "BMP: %u bits per pixel with %s", bpp, kNames[compression]);
+    return false;
+}
+
 bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal, Channel* rgb) {
-    if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return false;
-    if (Get32(data + 2) > size) return false;  // truncated file
-    const uint32_t offset = Get32(data + 10);
+    const bool magic = size >= 2 ? data[0] == 'B' && data[1] == 'M' : size == 1 && data[0] == 'B';
+    if (!magic) return Refuse(kImgctlNotAPicture);
+    if (size < 14 + 4) return CutShort(size);
     const uint32_t headerSize = Get32(data + 14);
     const bool core = headerSize == 12;
     const bool os2v2 = headerSize == 16 || headerSize == 64;
     const bool windows = headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
                          headerSize == 124;
-    if (!core && !os2v2 && !windows) return false;
-    if (14 + uint64_t(headerSize) > size) return false;
+    if (!core && !os2v2 && !windows) return Refuse(kImgctlNotAPicture);  // "BM" and then no BMP header
+    if (14 + uint64_t(headerSize) > size) return CutShort(size);
+    const uint32_t offset = Get32(data + 10);
     const uint8_t* h = data + 14;
 
     int64_t width, height;
@@ -248,14 +309,16 @@ bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal
         if (headerSize >= 40) {
             compression = Get32(h + 16);
             sizeImage = Get32(h + 20);
-            if (Get32(h + 24) > kMaxDensity || Get32(h + 28) > kMaxDensity) return false;
+            if (Get32(h + 24) > kMaxDensity || Get32(h + 28) > kMaxDensity) return Damaged("an impossible density");
             colorsUsed = Get32(h + 32);
         }
     }
-    if (planes != 1) return false;
+    if (planes != 1) return Damaged("planes other than one");
     const bool topDown = height < 0;
     const int64_t rows = topDown ? -height : height;
-    if (width <= 0 || rows == 0 || width > kMaxImageSide || rows > kMaxImageSide) return false;
+    if (width <= 0 || rows == 0) return Damaged("an impossible width or height");
+    if (width > kMaxImageSide || rows > kMaxImageSide) return Refuse(kImgctlTooLarge);
+    if (Get32(data + 2) > size) return CutShort(size);  // the file's own size field says so
 
     // Formats we read; OS/2 2.x compression 3 and 4 mean Huffman and RLE24.
     bool known;
@@ -270,8 +333,8 @@ bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal
         case kAlphaBitFields: known = windows && (bpp == 16 || bpp == 32); break;
         default: known = false;
     }
-    if (!known) return false;
-    if (sizeImage && uint64_t(offset) + sizeImage > size) return false;  // claims more than the file holds
+    if (!known) return RefuseLayout(bpp, compression, os2v2, topDown);
+    if (sizeImage && uint64_t(offset) + sizeImage > size) return CutShort(size);  // claims more than the file holds
 
     uint32_t maskBytes = 0;
     if (bpp == 16 || bpp == 32) {
@@ -284,25 +347,26 @@ bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal
             const uint8_t* at = h + 40;  // after a 40-byte header, or inside a longer one
             if (headerSize == 40) {
                 maskBytes = compression == kBitFields ? 12 : 16;
-                if (14 + 40 + uint64_t(maskBytes) > size) return false;
+                if (14 + 40 + uint64_t(maskBytes) > size) return CutShort(size);
             }
             for (int i = 0; i < 3; ++i) masks[i] = Get32(at + 4 * i);
         }
         const uint32_t all = bpp == 16 ? 0xFFFF : 0xFFFFFFFF;
-        if ((masks[0] | masks[1] | masks[2]) & ~all) return false;  // mask wider than the pixel
-        if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2])) return false;
-        for (int i = 0; i < 3; ++i)
-            if (!rgb[i].Set(masks[i])) return false;
+        bool fine = !((masks[0] | masks[1] | masks[2]) & ~all);  // no mask wider than the pixel
+        fine = fine && !(masks[0] & masks[1]) && !(masks[0] & masks[2]) && !(masks[1] & masks[2]);
+        for (int i = 0; fine && i < 3; ++i) fine = rgb[i].Set(masks[i]);
+        if (!fine) return Damaged("impossible colour masks");
     }
 
     // Colour table: 3 bytes an entry for OS/2 1.x, 4 otherwise. A count
     // the header states must fit before the pixels; without one, the room
     // before the pixels (up to 2^bpp entries) is the palette.
     const uint64_t paletteAt = 14 + uint64_t(headerSize) + maskBytes;
-    if (offset < paletteAt || offset >= size) return false;
+    if (offset < paletteAt) return Damaged("pixels inside the header");
+    if (offset >= size) return CutShort(size);
     const uint32_t entrySize = core ? 3 : 4;
     const uint64_t room = (offset - paletteAt) / entrySize;
-    if (colorsUsed > room) return false;
+    if (colorsUsed > room) return Damaged("a palette larger than its room");
     Palette& pal = *outPal;
     pal.count = 0;
     pal.grey = false;
@@ -310,7 +374,7 @@ bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal
         const uint32_t most = 1u << bpp;
         uint64_t count = colorsUsed ? colorsUsed : room;
         pal.count = count < most ? uint32_t(count) : most;
-        if (pal.count == 0) return false;
+        if (pal.count == 0) return Damaged("no palette");
         pal.grey = true;
         for (uint32_t i = 0; i < pal.count; ++i) {
             const uint8_t* e = data + paletteAt + i * entrySize;
@@ -333,7 +397,9 @@ bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal
 // Uncompressed pixels: all rows in the file, within the memory bound.
 bool PixelsFit(const Layout& l, uint64_t size) {
     const uint64_t bytes = l.stride * uint64_t(l.rows);
-    return bytes <= size - l.offset && bytes <= kMaxImageBytes;
+    if (bytes > kMaxImageBytes) return Refuse(kImgctlTooLarge);
+    if (bytes > size - l.offset) return CutShort(size);
+    return true;
 }
 
 Image* Decode(uint8_t* data, size_t size) {
@@ -348,20 +414,23 @@ Image* Decode(uint8_t* data, size_t size) {
     if (!PixelsFit(l, size)) return nullptr;  // truncated pixel data, or too large
 
     uint8_t* bits = data + offset;
+    Image* image = nullptr;
     if (bpp == 24) {
         ZeroPaddingAndFlip(bits, l, size_t(width) * 3);
-        return WrapImage(l.width, l.rows, 3, bits, data);
+        image = WrapImage(l.width, l.rows, 3, bits, data);
+        return image ? image : TooLarge();
     }
     if (bpp == 8 && pal.grey) {
         for (int y = 0; y < l.rows; ++y) {
             uint8_t* row = bits + y * l.stride;
             for (int x = 0; x < l.width; ++x) {
-                if (row[x] >= pal.count) return nullptr;
+                if (row[x] >= pal.count) return PastPalette(nullptr);
                 row[x] = pal.bgr[row[x]][0];
             }
         }
         ZeroPaddingAndFlip(bits, l, size_t(width));
-        return WrapImage(l.width, l.rows, 1, bits, data);
+        image = WrapImage(l.width, l.rows, 1, bits, data);
+        return image ? image : TooLarge();
     }
     if (bpp <= 8) return DecodePalette(data, l, pal);
     return DecodeMasked(data, l, rgb);
@@ -386,7 +455,11 @@ int ReadBmpRows(const uint8_t* head, size_t have, uint64_t size, BmpRows* rows) 
 }
 
 Image* DecodeBmp(uint8_t* data, size_t size) {
-    Image* image = data ? Decode(data, size) : nullptr;
+    Image* image = nullptr;
+    if (data)
+        image = Decode(data, size);
+    else
+        NoteFailure(kImgctlNotAPicture);
     if (!image || image->block != data) GiveBlock(data);
     return image;
 }

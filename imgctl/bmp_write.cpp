@@ -1,7 +1,9 @@
 // BMP writing: BITMAPINFOHEADER, BI_RGB, bottom-up; 24-bit for colour and
 // 8-bit with a grey palette for greyscale, as every viewer reads them.
+#include <cerrno>
 #include <cstring>
 
+#include "errors.h"
 #include "file_io.h"
 #include "image.h"
 #include "imgctl.h"
@@ -37,15 +39,27 @@ uint32_t MakeBmpHeader(uint8_t* header, int width, int height, int channels) {
     return offset;
 }
 
-int DIBtoBMP(const char* path, ImageHandle handle) {
-    const Image* image = reinterpret_cast<const Image*>(handle);
-    if (!path || !image) return kImgctlFailed;
+static int Save(const char* path, const Image* image) {
+    if (!path || !image) {
+        NoteSystemError(kImgctlCannotWrite, EINVAL);
+        return kImgctlFailed;
+    }
     uint8_t header[kBmpHeaderRoom];
     const uint32_t offset = MakeBmpHeader(header, image->width, image->height, image->channels);
-    if (offset == 0) return kImgctlFailed;
+    if (offset == 0) {
+        NoteFailure(kImgctlTooLarge);  // past what a BMP file's sizes can state
+        return kImgctlFailed;
+    }
     SaveFile file;
     if (!BeginSave(&file, path)) return kImgctlFailed;
     SaveBytes(&file, header, offset);
     SaveBytes(&file, image->bits, image->stride * static_cast<size_t>(image->height));
     return CommitSave(&file) ? kImgctlSaved : kImgctlFailed;
+}
+
+int DIBtoBMP(const char* path, ImageHandle handle) {
+    StartOperation();
+    int status = Save(path, reinterpret_cast<const Image*>(handle));
+    FinishOperation(status == kImgctlSaved, kImgctlCannotWrite);
+    return status;
 }

@@ -1,12 +1,14 @@
 #include "file_io.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "blocks.h"
 #include "bounded_string.h"
+#include "errors.h"
 #include "imgctl.h"
 #include "text_encoding.h"
 
@@ -23,9 +25,45 @@ static const size_t kReadBufferSize = size_t(256) << 10;
 
 #ifdef _WIN32
 
+// Windows' reasons as the errno values the codec reports everywhere; 0 when
+// there is none.
+static int SystemError() {
+    switch (GetLastError()) {
+        case ERROR_SUCCESS: return 0;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME: return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION: return EACCES;
+        case ERROR_WRITE_PROTECT: return EROFS;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+        case ERROR_DIRECTORY: return ENOTDIR;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY: return ENOMEM;
+        case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
+        default: return EIO;
+    }
+}
+static void ClearSystemError() { SetLastError(ERROR_SUCCESS); }
+// A UTF-8 path that has no wide form fails as a name Windows cannot take.
+static bool WideOf(const char* path, WidePath* wide) {
+    if (ToWidePath(path, wide)) return true;
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+}
+
 static intptr_t OpenForReading(const char* path) {
     WidePath wide;
-    if (!ToWidePath(path, &wide)) return -1;
+    if (!WideOf(path, &wide)) return -1;
     HANDLE h = CreateFileW(wide.text, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
@@ -68,14 +106,14 @@ static void CloseFile(intptr_t f) { CloseHandle(reinterpret_cast<HANDLE>(f)); }
 // Delete sharing, so that a Ctrl-C can remove it while a worker writes.
 static intptr_t CreateNew(const char* path) {
     WidePath wide;
-    if (!ToWidePath(path, &wide)) return -1;
+    if (!WideOf(path, &wide)) return -1;
     HANDLE h = CreateFileW(wide.text, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
 }
 static bool ReplaceFile(const char* from, const char* to) {
     WidePath wideFrom, wideTo;
-    return ToWidePath(from, &wideFrom) && ToWidePath(to, &wideTo) &&
+    return WideOf(from, &wideFrom) && WideOf(to, &wideTo) &&
            MoveFileExW(wideFrom.text, wideTo.text, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 static void RemoveFile(const char* path) {
@@ -88,10 +126,16 @@ static void Reserve(intptr_t, uint64_t, size_t) {}
 
 #else
 
+static int SystemError() { return errno; }
+static void ClearSystemError() { errno = 0; }
 static intptr_t OpenForReading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
 static bool FileSize(intptr_t f, uint64_t* size) {
     struct stat st;
-    if (fstat(static_cast<int>(f), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (fstat(static_cast<int>(f), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
     *size = static_cast<uint64_t>(st.st_size);
     return true;
 }
@@ -155,16 +199,44 @@ static void Reserve(intptr_t f, uint64_t at, size_t size) {
 
 #endif
 
+// A read that came short: the end of a file that shrank since it was
+// opened, or the system's failure.
+static void NoteReadFailure(uint64_t length, int error) {
+    if (error == 0)
+        NoteTruncated(length);
+    else
+        NoteSystemError(kImgctlCannotOpen, error);
+}
+
+// Whether a file of this length may hold a picture; length unknown: the
+// file cannot be read at all.
+static bool FitsLimit(bool known, uint64_t length, uint64_t maxBytes) {
+    if (!known)
+        NoteSystemError(kImgctlCannotOpen, SystemError());
+    else if (length == 0)
+        NoteFailure(kImgctlNotAPicture);
+    else if (length > maxBytes || length > SIZE_MAX)
+        NoteFailure(kImgctlTooLarge);
+    else
+        return true;
+    return false;
+}
+
 // Read through a small buffer and copy: the system then writes into a few
 // pages again and again instead of into every page of a large block, which
 // costs far more than the copy.
 static bool ReadThroughBuffer(intptr_t f, uint8_t* data, size_t size) {
     uint8_t* buffer = static_cast<uint8_t*>(TakeBlock(kReadBufferSize));
     bool ok = buffer != nullptr;
+    if (!ok) NoteFailure(kImgctlTooLarge);
     for (size_t at = 0; ok && at < size; at += kReadBufferSize) {
         size_t n = size - at < kReadBufferSize ? size - at : kReadBufferSize;
+        ClearSystemError();
         ok = ReadAll(f, buffer, n);
-        if (ok) memcpy(data + at, buffer, n);
+        if (ok)
+            memcpy(data + at, buffer, n);
+        else
+            NoteReadFailure(size, SystemError());
     }
     GiveBlock(buffer);
     return ok;
@@ -172,9 +244,16 @@ static bool ReadThroughBuffer(intptr_t f, uint8_t* data, size_t size) {
 
 bool OpenInput(InputFile* file, const char* path, uint64_t maxBytes) {
     file->handle = OpenForReading(path);
-    file->left = 0;
-    if (file->handle == -1) return false;
-    if (FileSize(file->handle, &file->left) && file->left > 0 && file->left <= maxBytes) return true;
+    file->size = file->left = 0;
+    if (file->handle == -1) {
+        NoteSystemError(kImgctlCannotOpen, SystemError());
+        return false;
+    }
+    const bool known = FileSize(file->handle, &file->size);
+    if (FitsLimit(known, file->size, maxBytes)) {
+        file->left = file->size;
+        return true;
+    }
     CloseFile(file->handle);
     file->handle = -1;
     return false;
@@ -182,7 +261,10 @@ bool OpenInput(InputFile* file, const char* path, uint64_t maxBytes) {
 
 size_t ReadInput(InputFile* file, uint8_t* data, size_t room) {
     size_t n = file->left < room ? static_cast<size_t>(file->left) : room;
-    if (n == 0 || !ReadAll(file->handle, data, n)) {
+    if (n == 0) return 0;
+    ClearSystemError();
+    if (!ReadAll(file->handle, data, n)) {
+        NoteReadFailure(file->size, SystemError());
         file->left = 0;  // a file that shrank ends here
         return 0;
     }
@@ -191,7 +273,10 @@ size_t ReadInput(InputFile* file, uint8_t* data, size_t room) {
 }
 
 bool ReadInputAt(InputFile* file, uint64_t at, uint8_t* data, size_t size) {
-    return ReadAllAt(file->handle, at, data, size);
+    ClearSystemError();
+    if (ReadAllAt(file->handle, at, data, size)) return true;
+    NoteReadFailure(file->size, SystemError());
+    return false;
 }
 
 void CloseInput(InputFile* file) {
@@ -203,12 +288,17 @@ bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* 
     *data = nullptr;
     *size = 0;
     intptr_t f = OpenForReading(path);
-    if (f == -1) return false;
+    if (f == -1) {
+        NoteSystemError(kImgctlCannotOpen, SystemError());
+        return false;
+    }
     uint64_t length = 0;
     uint8_t* block = nullptr;
-    bool ok = FileSize(f, &length) && length > 0 && length <= maxBytes && length <= SIZE_MAX &&
-              (block = static_cast<uint8_t*>(TakeBlock(static_cast<size_t>(length)))) != nullptr &&
-              ReadThroughBuffer(f, block, static_cast<size_t>(length));
+    const bool known = FileSize(f, &length);
+    bool ok = FitsLimit(known, length, maxBytes);
+    if (ok) block = static_cast<uint8_t*>(TakeBlock(static_cast<size_t>(length)));
+    if (ok && !block) NoteFailure(kImgctlTooLarge);
+    ok = block && ReadThroughBuffer(f, block, static_cast<size_t>(length));
     CloseFile(f);
     if (!ok) {
         GiveBlock(block);
@@ -265,27 +355,47 @@ bool IsSaveTemporaryName(const char* name) {
     return p > start && strcmp(p, ".tmp") == 0;
 }
 
+// A write that failed: the system's reason, or a full disk when the system
+// wrote nothing without giving one.
+static void WriteFailed(SaveFile* file) {
+    file->failed = true;
+    int error = SystemError();
+    NoteSystemError(kImgctlCannotWrite, error ? error : ENOSPC);
+}
+
 bool BeginSave(SaveFile* file, const char* target) {
     memset(file, 0, sizeof *file);
     file->handle = -1;
     file->tracked = -1;
-    if (target[0] == '\0' || !CopyString(file->target, target)) return false;
+    if (target[0] == '\0' || !CopyString(file->target, target)) {
+        NoteSystemError(kImgctlCannotWrite, target[0] == '\0' ? ENOENT : ENAMETOOLONG);
+        return false;
+    }
     // The temporary file sits in the target's folder, so the rename cannot
     // cross volumes and replaces the target in one step.
     static std::atomic<unsigned> serial{0};  // saves may run on several threads at once
     size_t folderLength = static_cast<size_t>(PathNamePart(target) - target);
+    int error = 0;
     for (int attempt = 0; attempt < 100 && file->handle == -1; ++attempt) {
         char name[40];
         snprintf(name, sizeof name, "~tv%lx_%x.tmp", ProcessNumber() & 0xFFFFF, ++serial & 0xFFFF);
         memcpy(file->temporary, target, folderLength);
         file->temporary[folderLength] = '\0';
-        if (!AppendString(file->temporary, name)) return false;
+        if (!AppendString(file->temporary, name)) {
+            NoteSystemError(kImgctlCannotWrite, ENAMETOOLONG);
+            return false;
+        }
         file->handle = CreateNew(file->temporary);
+        if (file->handle == -1 && (error = SystemError()) != EEXIST) break;  // only a taken name is worth another
     }
-    if (file->handle == -1) return false;
+    if (file->handle == -1) {
+        NoteSystemError(kImgctlCannotWrite, error ? error : EEXIST);
+        return false;
+    }
     file->tracked = TrackSave(file->temporary);
     file->buffer = static_cast<uint8_t*>(TakeBlock(kSaveBufferSize));
     if (!file->buffer) {
+        NoteSystemError(kImgctlCannotWrite, ENOMEM);
         AbortSave(file);
         return false;
     }
@@ -299,7 +409,7 @@ void SaveBytes(SaveFile* file, const void* data, size_t size) {
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     while (size > 0 && !file->failed) {
         if (file->used == kSaveBufferSize) {
-            if (!WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
+            if (!WriteAll(file->handle, file->buffer, file->used)) WriteFailed(file);
             file->used = 0;
         }
         size_t n = kSaveBufferSize - file->used < size ? kSaveBufferSize - file->used : size;
@@ -315,10 +425,10 @@ void SaveBytes(SaveFile* file, const void* data, size_t size) {
 // piece's room is set aside as it comes, so a file claiming a huge picture
 // takes no more disk than its data fills.
 void SaveBytesAt(SaveFile* file, uint64_t at, const void* data, size_t size) {
-    if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
+    if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) WriteFailed(file);
     file->used = 0;
     if (!file->failed) Reserve(file->handle, at, size);
-    if (!file->failed && !WriteAllAt(file->handle, at, static_cast<const uint8_t*>(data), size)) file->failed = true;
+    if (!file->failed && !WriteAllAt(file->handle, at, static_cast<const uint8_t*>(data), size)) WriteFailed(file);
 }
 
 static std::atomic<bool> DurableSaves{false};
@@ -326,13 +436,14 @@ static std::atomic<bool> DurableSaves{false};
 void SetDurableSaves(bool durable) { DurableSaves = durable; }
 
 bool CommitSave(SaveFile* file) {
-    if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) file->failed = true;
-    if (!file->failed && DurableSaves && !FlushToDisk(file->handle)) file->failed = true;
+    if (!file->failed && file->used > 0 && !WriteAll(file->handle, file->buffer, file->used)) WriteFailed(file);
+    if (!file->failed && DurableSaves && !FlushToDisk(file->handle)) WriteFailed(file);
     CloseFile(file->handle);
     file->handle = -1;
     GiveBlock(file->buffer);
     file->buffer = nullptr;
     bool saved = !file->failed && ReplaceFile(file->temporary, file->target);
+    if (!saved && !file->failed) NoteSystemError(kImgctlCannotWrite, SystemError());
     if (!saved) RemoveFile(file->temporary);
     ForgetSave(file);
     return saved;

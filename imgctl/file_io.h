@@ -1,5 +1,6 @@
 // File access for the codec: whole-file reads and saves that never leave a
 // half-written file where the target was (write beside it, then rename).
+// Each failure is noted as the reason of the codec's operation (errors.h).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +15,11 @@ bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* 
 // it at once.
 struct InputFile {
     intptr_t handle;
+    uint64_t size;  // the file's length when opened
     uint64_t left;  // bytes not read yet
 };
-// Opens a regular file of 1 to maxBytes bytes.
+// Opens a regular file of 1 to maxBytes bytes (an empty one is no picture,
+// a longer one too large).
 bool OpenInput(InputFile* file, const char* path, uint64_t maxBytes);
 // Reads up to room bytes; 0 at the end of the file or when reading fails.
 size_t ReadInput(InputFile* file, uint8_t* data, size_t room);

@@ -39,7 +39,8 @@ Image* WrapImage(int width, int height, int channels, uint8_t* bits, void* block
 void FreeImage(Image* image);
 
 // Decoders over bytes in memory. The BMP decoder takes ownership of the
-// buffer, a block from TakeBlock (it may become the image's block).
+// buffer, a block from TakeBlock (it may become the image's block). Each
+// notes why it refused (errors.h).
 Image* DecodeJpeg(const uint8_t* data, size_t size);
 // The same, reading the file a piece at a time.
 Image* DecodeJpegFile(struct InputFile* file);
@@ -88,5 +89,5 @@ struct RowSource {
 };
 // Saves width x height pixels of channels bytes each (BGR or grey) as a JPEG,
 // as DIBtoJPG does.
-int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive,
-             RowSource* source);
+int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive, int optimize,
+                 RowSource* source);

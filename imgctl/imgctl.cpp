@@ -1,10 +1,13 @@
-// The five operations of the codec over Image: load, save, free.
+// The operations of the codec over Image: load, save, convert, free. Each
+// notes why it failed (errors.h).
 #include "imgctl.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "blocks.h"
+#include "errors.h"
 #include "file_io.h"
 #include "image.h"
 
@@ -53,19 +56,59 @@ void FreeImage(Image* image) {
     free(image);
 }
 
-ImageHandle JPGtoDIB(const char* path) {
-    InputFile file;
-    if (!path || !OpenInput(&file, path, kMaxJpegFileBytes)) return 0;
-    Image* image = DecodeJpegFile(&file);
-    CloseInput(&file);
+// A path the caller did not give: nothing to open or to write.
+static bool Given(const char* path, ImgctlErrorKind kind) {
+    if (!path) NoteSystemError(kind, EINVAL);
+    return path != nullptr;
+}
+
+static bool OpenSource(InputFile* file, const char* path, uint64_t maxBytes) {
+    return Given(path, kImgctlCannotOpen) && OpenInput(file, path, maxBytes);
+}
+
+// A load's handle, its reason noted when there is none.
+static ImageHandle Loaded(Image* image) {
+    FinishOperation(image != nullptr, kImgctlNotAPicture);
     return reinterpret_cast<ImageHandle>(image);
 }
 
+ImageHandle JPGtoDIB(const char* path) {
+    StartOperation();
+    InputFile file;
+    Image* image = nullptr;
+    if (OpenSource(&file, path, kMaxJpegFileBytes)) {
+        image = DecodeJpegFile(&file);
+        CloseInput(&file);
+    }
+    return Loaded(image);
+}
+
+ImageHandle JPGMemorytoDIB(const uint8_t* data, size_t size) {
+    StartOperation();
+    Image* image = nullptr;
+    if (!data || size == 0)
+        NoteFailure(kImgctlNotAPicture);
+    else if (size > kMaxJpegFileBytes)
+        NoteFailure(kImgctlTooLarge);
+    else
+        image = DecodeJpeg(data, size);
+    return Loaded(image);
+}
+
 ImageHandle BMPtoDIB(const char* path) {
+    StartOperation();
     uint8_t* data;
     size_t size;
-    if (!path || !ReadWholeFile(path, kMaxBmpFileBytes, &data, &size)) return 0;
-    return reinterpret_cast<ImageHandle>(DecodeBmp(data, size));
+    Image* image = nullptr;
+    if (Given(path, kImgctlCannotOpen) && ReadWholeFile(path, kMaxBmpFileBytes, &data, &size))
+        image = DecodeBmp(data, size);
+    return Loaded(image);
+}
+
+// A save's status, its reason noted when there is none.
+static int Saved(int status) {
+    FinishOperation(status != kImgctlFailed, kImgctlCannotWrite);
+    return status;
 }
 
 // Rows come from the file a chunk at a time, top row first: a bottom-up file
@@ -91,7 +134,7 @@ int RowsOfFile(RowSource* self, int top, int most, uint8_t** rows) {
         int n = f->bmp.rows - top < f->chunkRows ? f->bmp.rows - top : f->chunkRows;
         int stored = f->bmp.topDown ? top : f->bmp.rows - top - n;  // the file's first row of them
         if (!ReadInputAt(f->file, f->bmp.offset + uint64_t(stored) * f->bmp.stride, f->chunk, n * f->bmp.stride))
-            return 0;
+            return 0;  // the file shrank or could not be read
         f->first = top;
         f->count = n;
     }
@@ -104,10 +147,12 @@ int RowsOfFile(RowSource* self, int top, int most, uint8_t** rows) {
 }
 }  // namespace
 
-int BMPtoJPG(const char* jpgPath, const char* bmpPath, int quality, int progressive) {
+int BMPtoJPG(const char* jpgPath, const char* bmpPath, int quality, int progressive, int optimize) {
+    StartOperation();
     InputFile file;
-    if (!jpgPath || !bmpPath || !OpenInput(&file, bmpPath, kMaxBmpFileBytes)) return kImgctlFailed;
-    const uint64_t size = file.left;
+    if (!Given(jpgPath, kImgctlCannotWrite) || !OpenSource(&file, bmpPath, kMaxBmpFileBytes))
+        return Saved(kImgctlFailed);
+    const uint64_t size = file.size;
     FileRows rows;
     rows.source.get = RowsOfFile;
     rows.file = &file;
@@ -116,18 +161,20 @@ int BMPtoJPG(const char* jpgPath, const char* bmpPath, int quality, int progress
     size_t have = size < kHeadBytes ? size_t(size) : kHeadBytes;
     rows.chunk = static_cast<uint8_t*>(TakeBlock(kChunkBytes));
     int status = kImgctlFailed;
+    if (!rows.chunk) NoteFailure(kImgctlTooLarge);
     if (rows.chunk && ReadInputAt(&file, 0, rows.chunk, have)) {
         int kind = ReadBmpRows(rows.chunk, have, size, &rows.bmp);
         if (kind == kBmpOther) status = kBmpNotStreamed;
         if (kind == kBmpPlain24) {
             size_t fit = kChunkBytes / rows.bmp.stride;
             rows.chunkRows = int(fit < size_t(rows.bmp.rows) ? fit : size_t(rows.bmp.rows));
-            status = SaveJpegRows(jpgPath, rows.bmp.width, rows.bmp.rows, 3, quality, progressive, &rows.source);
+            status = SaveJpegRows(jpgPath, rows.bmp.width, rows.bmp.rows, 3, quality, progressive, optimize,
+                                  &rows.source);
         }
     }
     GiveBlock(rows.chunk);
     CloseInput(&file);
-    return status;
+    return Saved(status);
 }
 
 // Rows are decoded a band at a time into a block laid out as the BMP file
@@ -140,10 +187,14 @@ static_assert(kBandBytes >= size_t(kMaxImageSide) * 3 + 3, "a band holds at leas
 static int SaveBmpBands(const char* path, JpegReader* reader, InputFile* input, int width, int height, int channels) {
     uint8_t header[kBmpHeaderRoom];
     const uint32_t offset = MakeBmpHeader(header, width, height, channels);
-    if (offset == 0) return kImgctlFailed;
+    if (offset == 0) {
+        NoteFailure(kImgctlTooLarge);
+        return kImgctlFailed;
+    }
     const size_t stride = RowStride(width, channels), used = size_t(width) * size_t(channels);
     const int bandRows = kBandBytes / stride < size_t(height) ? int(kBandBytes / stride) : height;
     uint8_t* band = static_cast<uint8_t*>(TakeBlock(size_t(bandRows) * stride));
+    if (!band) NoteFailure(kImgctlTooLarge);
     SaveFile file;
     if (!band || !BeginSave(&file, path)) {
         GiveBlock(band);
@@ -177,14 +228,16 @@ static int SaveBmpBands(const char* path, JpegReader* reader, InputFile* input, 
 }
 
 int JPGtoBMP(const char* bmpPath, const char* jpgPath) {
+    StartOperation();
     InputFile input;
-    if (!bmpPath || !jpgPath || !OpenInput(&input, jpgPath, kMaxJpegFileBytes)) return kImgctlFailed;
+    if (!Given(bmpPath, kImgctlCannotWrite) || !OpenSource(&input, jpgPath, kMaxJpegFileBytes))
+        return Saved(kImgctlFailed);
     int width, height, channels;
     JpegReader* reader = OpenJpeg(nullptr, 0, &input, &width, &height, &channels);
     int status = reader ? SaveBmpBands(bmpPath, reader, &input, width, height, channels) : kImgctlFailed;
     CloseJpeg(reader);
     CloseInput(&input);
-    return status;
+    return Saved(status);
 }
 
 namespace {
@@ -207,9 +260,11 @@ int RowsOfJpeg(RowSource* self, int top, int most, uint8_t** rows) {
 }
 }  // namespace
 
-int JPGtoJPG(const char* targetPath, const char* sourcePath, int quality, int progressive) {
+int JPGtoJPG(const char* targetPath, const char* sourcePath, int quality, int progressive, int optimize) {
+    StartOperation();
     InputFile input;
-    if (!targetPath || !sourcePath || !OpenInput(&input, sourcePath, kMaxJpegFileBytes)) return kImgctlFailed;
+    if (!Given(targetPath, kImgctlCannotWrite) || !OpenSource(&input, sourcePath, kMaxJpegFileBytes))
+        return Saved(kImgctlFailed);
     DecodedRows rows;
     int width, channels;
     rows.source.get = RowsOfJpeg;
@@ -221,12 +276,15 @@ int JPGtoJPG(const char* targetPath, const char* sourcePath, int quality, int pr
         rows.rowBytes = size_t(width) * size_t(channels);
         rows.rows = static_cast<uint8_t*>(TakeBlock(16 * rows.rowBytes));
         if (rows.rows)
-            status = SaveJpegRows(targetPath, width, rows.height, channels, quality, progressive, &rows.source);
+            status = SaveJpegRows(targetPath, width, rows.height, channels, quality, progressive, optimize,
+                                  &rows.source);
+        else
+            NoteFailure(kImgctlTooLarge);
     }
     GiveBlock(rows.rows);
     CloseJpeg(rows.reader);
     CloseInput(&input);
-    return status;
+    return Saved(status);
 }
 
 void DeleteDIB(ImageHandle image) { FreeImage(reinterpret_cast<Image*>(image)); }

@@ -1,5 +1,6 @@
 // JPEG reading and writing over libjpeg. libjpeg reports errors by longjmp;
 // that stays inside this file, so callers only ever see a result.
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <jerror.h>
 
 #include "blocks.h"
+#include "errors.h"
 #include "file_io.h"
 #include "image.h"
 #include "imgctl.h"
@@ -19,10 +21,47 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr manager;
     jmp_buf escape;
-    bool endOfData;  // the data ran out, whether or not a pixel was missing
+    bool endOfData;   // the data ran out, whether or not a pixel was missing
+    uint64_t length;  // of the file or bytes read
 };
 
-void ExitOnError(j_common_ptr info) { longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1); }
+// Why libjpeg stopped, in the codec's words. Data that ran out is a file cut
+// short, whatever libjpeg tripped over next.
+void NoteStop(j_common_ptr info) {
+    ErrorManager* errors = reinterpret_cast<ErrorManager*>(info->err);
+    const jpeg_error_mgr& m = errors->manager;
+    switch (m.msg_code) {
+        case JERR_NO_SOI: NoteFailure(kImgctlNotAPicture); return;
+        case JERR_OUT_OF_MEMORY:
+        case JERR_IMAGE_TOO_BIG:
+        case JERR_WIDTH_OVERFLOW: NoteFailure(kImgctlTooLarge); return;
+        case JERR_BAD_PRECISION: NoteFailure(kImgctlUnsupported, "JPEG: %d-bit samples", m.msg_parm.i[0]); return;
+        case JERR_COMPONENT_COUNT: NoteFailure(kImgctlUnsupported, "JPEG: %d components", m.msg_parm.i[0]); return;
+        case JERR_SOF_UNSUPPORTED:
+            NoteFailure(kImgctlUnsupported, "JPEG: %s", (m.msg_parm.i[0] & 3) == 3 ? "lossless" : "hierarchical");
+            return;
+        default: break;
+    }
+    if (!info->is_decompressor) {
+        NoteSystemError(kImgctlCannotWrite, EIO);
+        return;
+    }
+    if (errors->endOfData) {
+        NoteTruncated(errors->length);
+        return;
+    }
+    char message[JMSG_LENGTH_MAX];
+    m.format_message(info, message);
+    const char* what = message;
+    static const char kCorrupt[] = "Corrupt JPEG data: ";
+    if (strncmp(what, kCorrupt, sizeof kCorrupt - 1) == 0) what += sizeof kCorrupt - 1;
+    NoteFailure(kImgctlNotAPicture, "JPEG: %s", what);
+}
+
+void ExitOnError(j_common_ptr info) {
+    NoteStop(info);
+    longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1);
+}
 void KeepQuiet(j_common_ptr) {}
 
 // A file on which libjpeg had to make up pixels (data ending inside the
@@ -47,12 +86,14 @@ void StopOnWarning(j_common_ptr info, int level) {
             break;
         default: break;
     }
+    NoteStop(info);
     longjmp(errors->escape, 1);
 }
 
 void InitErrors(ErrorManager* errors) {
     jpeg_std_error(&errors->manager);
     errors->endOfData = false;
+    errors->length = 0;
     errors->manager.error_exit = ExitOnError;
     errors->manager.output_message = KeepQuiet;
 }
@@ -254,7 +295,10 @@ namespace {
 // every scan.
 void WatchScans(j_common_ptr common) {
     JpegReader* r = reinterpret_cast<JpegReader*>(common);
-    if (r->info.input_scan_number > kMaxScans) longjmp(r->errors.escape, 1);
+    if (r->info.input_scan_number > kMaxScans) {
+        NoteFailure(kImgctlUnsupported, "JPEG: more than %d scans", kMaxScans);
+        longjmp(r->errors.escape, 1);
+    }
     for (int i = 0; i < r->info.comps_in_scan; ++i) r->coded |= 1u << r->info.cur_comp_info[i]->component_index;
 }
 
@@ -283,8 +327,10 @@ bool StartReading(JpegReader* r, int* width, int* height, int* channels) {
     j_decompress_ptr info = &r->info;
     jpeg_read_header(info, TRUE);
     if (info->image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
-        info->image_height > static_cast<JDIMENSION>(kMaxImageSide))
+        info->image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
+        NoteFailure(kImgctlTooLarge);
         return false;
+    }
     r->cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
     *channels = 3;
     if (info->jpeg_color_space == JCS_GRAYSCALE) {
@@ -298,14 +344,24 @@ bool StartReading(JpegReader* r, int* width, int* height, int* channels) {
     *width = static_cast<int>(info->image_width);
     *height = static_cast<int>(info->image_height);
     r->width = *width;
-    if (static_cast<uint64_t>(RowStride(*width, *channels)) * static_cast<uint64_t>(*height) > kMaxImageBytes)
+    if (static_cast<uint64_t>(RowStride(*width, *channels)) * static_cast<uint64_t>(*height) > kMaxImageBytes) {
+        NoteFailure(kImgctlTooLarge);
         return false;
+    }
     if (r->cmyk) {
         r->cmykRow = static_cast<JSAMPLE*>(malloc(static_cast<size_t>(*width) * 4));
-        if (!r->cmykRow) return false;
+        if (!r->cmykRow) {
+            NoteFailure(kImgctlTooLarge);
+            return false;
+        }
     }
     jpeg_start_decompress(info);  // reads every scan of a multi-scan file
-    return WholeFile(r);
+    if (WholeFile(r)) return true;
+    if (r->errors.endOfData)
+        NoteTruncated(r->errors.length);
+    else
+        NoteFailure(kImgctlNotAPicture, "JPEG: a component without its data");
+    return false;
 }
 
 void InitFileSource(FileSource* source, InputFile* file) {
@@ -322,11 +378,18 @@ void InitFileSource(FileSource* source, InputFile* file) {
 }  // namespace
 
 JpegReader* OpenJpeg(const uint8_t* data, size_t size, InputFile* file, int* width, int* height, int* channels) {
-    if (!file && (!data || size == 0 || size > 0xFFFFFFFFu)) return nullptr;
+    if (!file && (!data || size == 0 || size > 0xFFFFFFFFu)) {
+        NoteFailure(size == 0 ? kImgctlNotAPicture : kImgctlTooLarge);
+        return nullptr;
+    }
     JpegReader* r = new (std::nothrow) JpegReader;
-    if (!r) return nullptr;
+    if (!r) {
+        NoteFailure(kImgctlTooLarge);
+        return nullptr;
+    }
     memset(&r->info, 0, sizeof r->info);
     InitErrors(&r->errors);
+    r->errors.length = file ? file->size : size;
     r->errors.manager.emit_message = StopOnWarning;
     r->progress.progress_monitor = WatchScans;
     r->coded = 0;
@@ -336,6 +399,7 @@ JpegReader* OpenJpeg(const uint8_t* data, size_t size, InputFile* file, int* wid
         InitFileSource(&r->source, file);
         r->source.buffer = static_cast<JOCTET*>(TakeBlock(kSourceBufferSize));
         if (!r->source.buffer) {
+            NoteFailure(kImgctlTooLarge);
             delete r;
             return nullptr;
         }
@@ -394,11 +458,38 @@ void CloseJpeg(JpegReader* r) {
 
 namespace {
 
+// The encoded bytes go to a save, or into memory: a block that grows as they
+// come.
 struct Destination {
     jpeg_destination_mgr manager;
-    SaveFile* file;
+    SaveFile* file;  // null: into memory
+    uint8_t* memory;
+    size_t used;
+    size_t room;
     JOCTET buffer[1 << 16];
 };
+
+const size_t kFirstMemoryRoom = size_t(256) << 10;
+
+void PutBytes(j_compress_ptr info, const JOCTET* bytes, size_t size) {
+    Destination* d = reinterpret_cast<Destination*>(info->dest);
+    if (d->file) {
+        SaveBytes(d->file, bytes, size);
+        return;
+    }
+    if (size > d->room - d->used) {
+        size_t room = d->room ? d->room : kFirstMemoryRoom;
+        while (size > room - d->used) room *= 2;
+        uint8_t* grown = static_cast<uint8_t*>(TakeBlock(room));
+        if (!grown) ERREXIT1(info, JERR_OUT_OF_MEMORY, 3);
+        if (d->used) memcpy(grown, d->memory, d->used);
+        GiveBlock(d->memory);
+        d->memory = grown;
+        d->room = room;
+    }
+    memcpy(d->memory + d->used, bytes, size);
+    d->used += size;
+}
 
 void InitDestination(j_compress_ptr info) {
     Destination* d = reinterpret_cast<Destination*>(info->dest);
@@ -407,13 +498,13 @@ void InitDestination(j_compress_ptr info) {
 }
 boolean EmptyOutputBuffer(j_compress_ptr info) {
     Destination* d = reinterpret_cast<Destination*>(info->dest);
-    SaveBytes(d->file, d->buffer, sizeof d->buffer);
+    PutBytes(info, d->buffer, sizeof d->buffer);
     InitDestination(info);
     return TRUE;
 }
 void TermDestination(j_compress_ptr info) {
     Destination* d = reinterpret_cast<Destination*>(info->dest);
-    SaveBytes(d->file, d->buffer, sizeof d->buffer - d->manager.free_in_buffer);
+    PutBytes(info, d->buffer, sizeof d->buffer - d->manager.free_in_buffer);
 }
 
 struct Encoder {
@@ -423,7 +514,8 @@ struct Encoder {
     Destination destination;
 };
 
-bool EncodeRows(Encoder* e, int width, int height, int channels, int quality, int progressive, RowSource* source) {
+bool EncodeRows(Encoder* e, int width, int height, int channels, int quality, int progressive, int optimize,
+                RowSource* source) {
     j_compress_ptr info = &e->info;
     info->dest = &e->destination.manager;
     info->image_width = static_cast<JDIMENSION>(width);
@@ -432,6 +524,7 @@ bool EncodeRows(Encoder* e, int width, int height, int channels, int quality, in
     info->in_color_space = channels == 1 ? JCS_GRAYSCALE : JCS_EXT_BGR;
     jpeg_set_defaults(info);  // YCbCr with 4:2:0 sampling for colour
     jpeg_set_quality(info, quality, TRUE);  // baseline-compatible tables
+    info->optimize_coding = optimize ? TRUE : FALSE;
     if (progressive) jpeg_simple_progression(info);
     jpeg_start_compress(info, TRUE);
     while (info->next_scanline < info->image_height) {
@@ -456,33 +549,48 @@ int RowsOfImage(RowSource* self, int top, int most, uint8_t** rows) {
     return most;
 }
 
-}  // namespace
-
-int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive,
-             RowSource* source) {
-    if (quality < 1) quality = 1;
-    if (quality > 100) quality = 100;
-    SaveFile file;
-    if (!BeginSave(&file, path)) return kImgctlFailed;
+// An encoder writing to file, or into memory when file is null.
+Encoder* NewEncoder(SaveFile* file) {
     Encoder* e = new (std::nothrow) Encoder;
     if (!e) {
-        AbortSave(&file);
-        return kImgctlFailed;
+        NoteFailure(kImgctlTooLarge);
+        return nullptr;
     }
     memset(&e->info, 0, sizeof e->info);
     InitErrors(&e->errors);
-    e->destination.file = &file;
+    e->destination.file = file;
+    e->destination.memory = nullptr;
+    e->destination.used = e->destination.room = 0;
     e->destination.manager.init_destination = InitDestination;
     e->destination.manager.empty_output_buffer = EmptyOutputBuffer;
     e->destination.manager.term_destination = TermDestination;
-    bool ok = false;
-    if (setjmp(e->errors.escape) == 0) {
-        e->info.err = &e->errors.manager;
-        jpeg_create_compress(&e->info);
-        KeepCoefficientsInBlocks(reinterpret_cast<j_common_ptr>(&e->info), &e->arrays);
-        ok = EncodeRows(e, width, height, channels, quality, progressive != 0, source);
+    return e;
+}
+
+bool Encode(Encoder* e, int width, int height, int channels, int quality, int progressive, int optimize,
+            RowSource* source) {
+    if (quality < 1) quality = 1;
+    if (quality > 100) quality = 100;
+    if (setjmp(e->errors.escape) != 0) {
+        jpeg_destroy_compress(&e->info);
+        return false;
     }
+    e->info.err = &e->errors.manager;
+    jpeg_create_compress(&e->info);
+    KeepCoefficientsInBlocks(reinterpret_cast<j_common_ptr>(&e->info), &e->arrays);
+    bool ok = EncodeRows(e, width, height, channels, quality, progressive != 0, optimize != 0, source);
     jpeg_destroy_compress(&e->info);
+    return ok;
+}
+
+}  // namespace
+
+int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive, int optimize,
+                 RowSource* source) {
+    SaveFile file;
+    if (!BeginSave(&file, path)) return kImgctlFailed;
+    Encoder* e = NewEncoder(&file);
+    bool ok = e && Encode(e, width, height, channels, quality, progressive, optimize, source);
     delete e;
     if (!ok) {
         AbortSave(&file);
@@ -491,14 +599,50 @@ int SaveJpegRows(const char* path, int width, int height, int channels, int qual
     return CommitSave(&file) ? kImgctlSaved : kImgctlFailed;
 }
 
-int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive) {
-    const Image* image = reinterpret_cast<const Image*>(handle);
-    if (!path || !image) return kImgctlFailed;
-    ImageRows rows;
-    rows.source.get = RowsOfImage;
-    rows.image = image;
-    return SaveJpegRows(path, image->width, image->height, image->channels, quality, progressive, &rows.source);
+static bool Given(const Image* image) {
+    if (!image) NoteSystemError(kImgctlCannotWrite, EINVAL);
+    return image != nullptr;
 }
+
+int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive, int optimize) {
+    StartOperation();
+    const Image* image = reinterpret_cast<const Image*>(handle);
+    int status = kImgctlFailed;
+    if (!path) NoteSystemError(kImgctlCannotWrite, EINVAL);
+    if (path && Given(image)) {
+        ImageRows rows;
+        rows.source.get = RowsOfImage;
+        rows.image = image;
+        status = SaveJpegRows(path, image->width, image->height, image->channels, quality, progressive, optimize,
+                              &rows.source);
+    }
+    FinishOperation(status == kImgctlSaved, kImgctlCannotWrite);
+    return status;
+}
+
+int DIBtoJPGMemory(ImageHandle handle, int quality, int progressive, int optimize, uint8_t** data, size_t* size) {
+    StartOperation();
+    const Image* image = reinterpret_cast<const Image*>(handle);
+    int status = kImgctlFailed;
+    Encoder* e = data && size && Given(image) ? NewEncoder(nullptr) : nullptr;
+    if (e) {
+        ImageRows rows;
+        rows.source.get = RowsOfImage;
+        rows.image = image;
+        if (Encode(e, image->width, image->height, image->channels, quality, progressive, optimize, &rows.source)) {
+            *data = e->destination.memory;
+            *size = e->destination.used;
+            status = kImgctlSaved;
+        } else {
+            GiveBlock(e->destination.memory);
+        }
+        delete e;
+    }
+    FinishOperation(status == kImgctlSaved, kImgctlTooLarge);
+    return status;
+}
+
+void DeleteJPGMemory(uint8_t* data) { GiveBlock(data); }
 
 // The whole picture in memory, for the image handle. Row padding is written
 // with its row, so a picture that turns out damaged has touched only the
@@ -510,6 +654,7 @@ static Image* DecodeToImage(const uint8_t* data, size_t size, InputFile* file) {
     Image* image = AllocateImage(width, height, channels);
     const size_t used = static_cast<size_t>(width) * static_cast<size_t>(channels);
     bool ok = image != nullptr;
+    if (!ok) NoteFailure(kImgctlTooLarge);
     for (int y = 0; ok && y < height;) {
         uint8_t* rows[16];
         int n = 0;

@@ -10,6 +10,7 @@
 
 #include "blocks.h"
 #include "image.h"
+#include "imgctl.h"
 #include "test_images.h"
 
 namespace {
@@ -162,27 +163,57 @@ TEST(BmpRead, PaletteDepthsWidthsHeadersAndDirections) {
                 }
 }
 
-TEST(BmpRead, ShortPaletteAcceptsIndexesBelowItsEnd) {
-    for (int bpp : {4, 8}) {
-        Bmp b;
-        b.bpp = bpp;
-        b.width = 3;
-        b.palette = Colours(3);
-        b.colorsUsed = 3;
-        b.pixels = {0, 1, 2};
-        EXPECT_EQ(MaxDifference(Decode(Encode(b)), Expected(b)), 0);
-        b.pixels = {0, 3, 1};
-        EXPECT_TRUE(Refused(Encode(b))) << bpp;
-    }
-    // A palette whose count is not stated is what fits before the pixels.
-    Bmp b;
-    b.bpp = 8;
-    b.width = 2;
-    b.palette = Colours(5);
-    b.pixels = {4, 0};
-    EXPECT_EQ(MaxDifference(Decode(Encode(b)), Expected(b)), 0);
-    b.pixels = {5, 0};
-    EXPECT_TRUE(Refused(Encode(b)));
+std::vector<uint32_t> Greys(int n) {
+    std::vector<uint32_t> palette;
+    for (int i = 0; i < n; ++i) palette.push_back(uint32_t(i * 70 + 20) * 0x010101);
+    return palette;
+}
+
+// Why the codec refuses a file; kImgctlNoError when it loads.
+ImgctlError Refusal(const TempFolder& folder, const std::vector<uint8_t>& bytes) {
+    std::string path = folder / "refused.bmp";
+    EXPECT_TRUE(WriteBytes(path, bytes));
+    DeleteDIB(BMPtoDIB(path.c_str()));
+    return LastImgctlError();
+}
+
+// Every way of drawing a palette pixel takes the entries the file holds and
+// refuses an index past them: plain rows of each depth, grey rows decoded in
+// place, RLE, OS/2 three-byte entries; the count stated or taken from the
+// room before the pixels.
+TEST(BmpRead, IndexesPastThePaletteAreRefused) {
+    struct Case {
+        const char* what;
+        int headerSize, bpp, height;
+        uint32_t compression;
+        bool grey, stated;
+        int colours;
+    } cases[] = {
+        {"1-bit", 40, 1, 1, 0, false, true, 1},          {"2-bit", 64, 2, 1, 0, false, false, 3},
+        {"4-bit", 40, 4, 1, 0, false, true, 3},          {"4-bit grey", 40, 4, -1, 0, true, false, 3},
+        {"8-bit", 40, 8, 1, 0, false, false, 5},         {"8-bit grey", 40, 8, 1, 0, true, true, 3},
+        {"8-bit grey, top-down", 124, 8, -1, 0, true, false, 3}, {"OS/2 8-bit grey", 12, 8, 1, 0, true, false, 3},
+        {"RLE8 grey", 40, 8, 1, 1, true, true, 3},       {"RLE4", 40, 4, 1, 2, false, false, 3},
+    };
+    TempFolder folder;
+    for (const Case& c : cases)
+        for (uint32_t index : {uint32_t(c.colours - 1), uint32_t(c.colours)}) {
+            Bmp b;
+            b.headerSize = c.headerSize;
+            b.bpp = c.bpp;
+            b.compression = c.compression;
+            b.width = 2;
+            b.height = c.height;
+            b.palette = c.grey ? Greys(c.colours) : Colours(c.colours);
+            b.colorsUsed = c.stated ? uint32_t(c.colours) : 0;
+            b.pixels = {0, index};
+            if (c.compression) b.rle = {1, 0, 1, uint8_t(c.bpp == 8 ? index : index << 4), 0, 1};
+            SCOPED_TRACE(testing::Message() << c.what << ", index " << index);
+            if (index < uint32_t(c.colours))
+                EXPECT_EQ(MaxDifference(Decode(Encode(b)), Expected(b, c.grey ? 1 : 3)), 0);
+            else
+                EXPECT_STREQ(Refusal(folder, Encode(b)).detail, "BMP: a colour index past the palette");
+        }
 }
 
 TEST(BmpRead, AllGreyPaletteGivesGreyImage) {
@@ -384,8 +415,10 @@ TEST(BmpRead, SideLimit) {
         }
 }
 
-// A good 8-bit 3x2 file and the fields patched to break it.
+// A good 8-bit 3x2 file and the fields patched to break it, each refused
+// for its reason.
 TEST(BmpRead, PatchedHeaderFieldsAreRefused) {
+    TempFolder folder;
     Bmp b;
     b.bpp = 8;
     b.width = 3;
@@ -395,48 +428,56 @@ TEST(BmpRead, PatchedHeaderFieldsAreRefused) {
     b.pixels = {0, 1, 2, 3, 2, 1};
     const std::vector<uint8_t> good = Encode(b);
     ASSERT_FALSE(Refused(good));
+    const ImgctlErrorKind no = kImgctlNotAPicture, shortened = kImgctlTruncated, unsupported = kImgctlUnsupported,
+                          large = kImgctlTooLarge;
     struct Patch {
         const char* what;
         size_t at;
         int bytes;
         uint32_t value;
+        ImgctlErrorKind why;
     } patches[] = {
-        {"magic", 0, 2, 'B' | 'A' << 8},
-        {"file size beyond the file", 2, 4, uint32_t(good.size() + 1)},
-        {"offset past the end", 10, 4, uint32_t(good.size())},
-        {"offset inside the palette", 10, 4, 14 + 40 + 15},
-        {"header size 66", 14, 4, 66},
-        {"header size 0", 14, 4, 0},
-        {"width 0", 18, 4, 0},
-        {"negative width", 18, 4, uint32_t(-3)},
-        {"width past the limit", 18, 4, uint32_t(kMaxImageSide + 1)},
-        {"height 0", 22, 4, 0},
-        {"height past the limit", 22, 4, uint32_t(kMaxImageSide + 1)},
-        {"top-down past the limit", 22, 4, uint32_t(-kMaxImageSide - 1)},
-        {"most negative height", 22, 4, 0x80000000u},
-        {"planes 2", 26, 2, 2},
-        {"bpp 7", 28, 2, 7},
-        {"bpp 0", 28, 2, 0},
-        {"bpp 64", 28, 2, 64},
-        {"RLE4 on 8 bits", 30, 4, 2},
-        {"bit fields on 8 bits", 30, 4, 3},
-        {"JPEG", 30, 4, 4},
-        {"PNG", 30, 4, 5},
-        {"image size beyond the file", 34, 4, uint32_t(good.size())},
-        {"absurd density", 38, 4, 30000000},
-        {"palette past the offset", 46, 4, 5},
-        {"huge palette", 46, 4, 0x12345678},
+        {"magic", 0, 2, 'B' | 'A' << 8, no},
+        {"file size beyond the file", 2, 4, uint32_t(good.size() + 1), shortened},
+        {"offset past the end", 10, 4, uint32_t(good.size()), shortened},
+        {"offset inside the palette", 10, 4, 14 + 40 + 15, no},
+        {"header size 66", 14, 4, 66, no},
+        {"header size 0", 14, 4, 0, no},
+        {"width 0", 18, 4, 0, no},
+        {"negative width", 18, 4, uint32_t(-3), no},
+        {"width past the limit", 18, 4, uint32_t(kMaxImageSide + 1), large},
+        {"height 0", 22, 4, 0, no},
+        {"height past the limit", 22, 4, uint32_t(kMaxImageSide + 1), large},
+        {"top-down past the limit", 22, 4, uint32_t(-kMaxImageSide - 1), large},
+        {"most negative height", 22, 4, 0x80000000u, large},
+        {"planes 2", 26, 2, 2, no},
+        {"bpp 7", 28, 2, 7, unsupported},
+        {"bpp 0", 28, 2, 0, unsupported},
+        {"bpp 64", 28, 2, 64, unsupported},
+        {"RLE4 on 8 bits", 30, 4, 2, unsupported},
+        {"bit fields on 8 bits", 30, 4, 3, unsupported},
+        {"JPEG", 30, 4, 4, unsupported},
+        {"PNG", 30, 4, 5, unsupported},
+        {"image size beyond the file", 34, 4, uint32_t(good.size()), shortened},
+        {"absurd density", 38, 4, 30000000, no},
+        {"palette past the offset", 46, 4, 5, no},
+        {"huge palette", 46, 4, 0x12345678, no},
     };
     for (const Patch& p : patches) {
         std::vector<uint8_t> bad = good;
         for (int i = 0; i < p.bytes; ++i) bad[p.at + i] = uint8_t(p.value >> 8 * i);
         EXPECT_TRUE(Refused(bad)) << p.what;
+        EXPECT_EQ(Refusal(folder, bad).kind, p.why) << p.what;
     }
-    // Every truncation is refused, even with the file size field to match.
+    // Every truncation is refused, even with the file size field to match,
+    // as cut at its length (an empty file is no picture at all).
     for (size_t n = 0; n < good.size(); ++n) {
         std::vector<uint8_t> cut(good.begin(), good.begin() + long(n));
         if (n >= 6) Put32(cut, 2, uint32_t(n));
         EXPECT_TRUE(Refused(cut)) << n;
+        ImgctlError why = Refusal(folder, cut);
+        EXPECT_EQ(why.kind, n == 0 ? kImgctlNotAPicture : kImgctlTruncated) << n;
+        EXPECT_EQ(why.byte, n == 0 ? 0 : n) << n;
     }
 }
 

@@ -94,6 +94,40 @@ TEST_F(JpegCodec, QualityAndProgressiveReachTheFile) {
     EXPECT_LT(sizes[1], sizes[2]);
 }
 
+// Huffman tables made for the picture give the same pixels in fewer bytes;
+// a progressive file has them anyway, so nothing changes there. The encode
+// in memory is the file byte for byte, and its decode the file's pixels.
+TEST_F(JpegCodec, OptimizedTablesKeepThePixelsInFewerBytes) {
+    for (int channels : {3, 1})
+        for (int progressive : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << channels << " channels" << (progressive ? ", progressive" : ""));
+            ImageHandle image = reinterpret_cast<ImageHandle>(ImageOf(MakePicture(61, 47, channels)));
+            std::vector<uint8_t> files[2];
+            Pixels pixels[2];
+            for (int optimize : {0, 1}) {
+                std::string path = folder / "o.jpg";
+                ASSERT_EQ(1, DIBtoJPG(path.c_str(), image, 85, progressive, optimize));
+                files[optimize] = ReadBytes(path);
+                pixels[optimize] = LoadJpegPixels(path);
+                uint8_t* data;
+                size_t size;
+                ASSERT_EQ(kImgctlSaved, DIBtoJPGMemory(image, 85, progressive, optimize, &data, &size));
+                EXPECT_EQ(files[optimize], std::vector<uint8_t>(data, data + size));
+                ImageHandle decoded = JPGMemorytoDIB(data, size);
+                EXPECT_EQ(0, MaxDifference(pixels[optimize], PixelsOf(decoded)));
+                DeleteDIB(decoded);
+                DeleteJPGMemory(data);
+            }
+            ASSERT_FALSE(pixels[0].data.empty());
+            EXPECT_EQ(0, MaxDifference(pixels[0], pixels[1]));
+            if (progressive)
+                EXPECT_EQ(files[0], files[1]);
+            else
+                EXPECT_LT(files[1].size(), files[0].size());
+            DeleteDIB(image);
+        }
+}
+
 TEST_F(JpegCodec, GreyscaleImageGivesGreyscaleJpeg) {
     std::string path = folder / "grey.jpg";
     ASSERT_TRUE(SaveJpeg(path, MakePicture(10, 10, 1), 75));
