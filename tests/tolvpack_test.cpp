@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -106,12 +108,12 @@ struct Settings {
 };
 
 TEST_F(Tolvpack, PackCheckRestoreRoundTripsJapaneseNamesWithTheFolderCommandsBytes) {
-    const Settings table[] = {{{}, 100, 0}, {{"--quality", "75", "--progressive"}, 75, 1}};
+    const Settings table[] = {{{}, 100, 0}, {{"-q", "75", "--progressive"}, 75, 1}};
     for (const Settings& settings : table) {
         SCOPED_TRACE(settings.quality);
         TempFolder pictures;
         WritePictures(pictures.Path());
-        std::vector<std::string> pack = {"pack", "--jobs", "2"};
+        std::vector<std::string> pack = {"pack", "-j", "2"};
         pack.insert(pack.end(), settings.switches.begin(), settings.switches.end());
         pack.push_back(pictures.Path());
         ASSERT_EQ(0, RunCommand(pack));
@@ -207,12 +209,12 @@ TEST_F(Tolvpack, CheckReportsEveryEntryThatWouldNotBeRestoredOrFallsShort) {
     std::string many = "201\r\n";
     for (int i = 0; i < 201; ++i) many += "back.jpg\r\nb" + std::to_string(i) + ".bmp\r\n";
     const CheckCase table[] = {
-        {"a whole list", "", nullptr, {"--min-psnr", "35"}, 0, "3 entries, 3 restored, 0 not"},
+        {"a whole list", "", nullptr, {"--min-psnr", "35"}, 0, "3 entries: 3 ok"},
         {"a missing JPEG", "", "back.jpg", {}, 1, "back.jpg -> back.BMP: no such JPEG"},
         {"a BMP name spelling the list file", "1\r\nback.jpg\r\nTVFILE.TXT\r\n", nullptr, {}, 1,
          "would overwrite the list file"},
         {"201 entries", many.c_str(), nullptr, {}, 1, "more than 200 entries"},
-        {"a PSNR below the minimum", "", nullptr, {"--min-psnr", "80"}, 1, "(below --min-psnr)"},
+        {"a PSNR below the minimum", "", nullptr, {"--min-psnr", "80"}, 1, "below --min-psnr "},
     };
     for (const CheckCase& c : table) {
         SCOPED_TRACE(c.what);
@@ -258,17 +260,152 @@ TEST_F(Tolvpack, CheckNamesWhyAListIsNotOne) {
 
 TEST_F(Tolvpack, UsageErrorsExitWithTwo) {
     const std::vector<std::string> table[] = {
-        {}, {"pack"}, {"pack", "--quality", "0", "x"}, {"check", "--min-psnr", "high", "x"}, {"unpack", "x"}};
+        {}, {"pack"}, {"pack", "-q", "0", "x"}, {"pack", "--quality", "0x50", "x"}, {"pack", "-j", "1e1", "x"},
+        {"pack", "--target-psnr", "-3", "x"}, {"check", "--min-psnr", "high", "x"}, {"unpack", "x"},
+        {"check", "--bmp-from", folder / "nosuch", folder.Path()}};
     for (const auto& arguments : table) {
         testing::internal::CaptureStderr();
         int exitCode = RunCommand(arguments);
         std::string errors = testing::internal::GetCapturedStderr();
         EXPECT_EQ(2, exitCode) << errors;
+        EXPECT_EQ(0u, errors.find("tolvpack: ")) << errors;
     }
     EXPECT_EQ(2, RunCommand({"restore", folder / "nothing"}));  // no list to read
+    // Leading zeros are still decimal; the help fits 80 columns and shows an example.
+    WritePictures(folder.Path());
+    EXPECT_EQ(0, RunCommand({"pack", "--quiet", "-q", "090", folder.Path()}));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(0, RunCommand({"pack", "--help"}));
+    std::string help = testing::internal::GetCapturedStdout();
+    EXPECT_NE(std::string::npos, help.find("Examples:")) << help;
+    for (size_t start = 0, end; (end = help.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+}
+
+// The restore rehearsed: a JPEG that would not decode fails the check even
+// without the original BMPs, and is named on standard error.
+TEST_F(Tolvpack, CheckDecodesEveryJpegAsTheRestoreWould) {
+    WritePictures(folder.Path());
+    ASSERT_EQ(0, RunCommand({"pack", "--quiet", folder.Path()}));
+    for (const char* name : kNames) remove((folder / Native(name)).c_str());
+    ASSERT_TRUE(WriteBytes(folder / "back.jpg", {'n', 'o', 't', ' ', 'a', ' ', 'J', 'P', 'E', 'G'}));
+    std::vector<uint8_t> cut = ReadBytes(folder / Native(u8"ａｂ.jpg"));
+    cut.resize(cut.size() / 3);
+    ASSERT_TRUE(WriteBytes(folder / Native(u8"ａｂ.jpg"), cut));
+
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    int exitCode = RunCommand({"check", folder.Path()});
+    std::string report = testing::internal::GetCapturedStdout();
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(1, exitCode);
+    EXPECT_NE(std::string::npos, errors.find("back.jpg: would not restore: the JPEG does not decode")) << errors;
+    EXPECT_NE(std::string::npos, errors.find(Native(u8"ａｂ.jpg") + ": would not restore")) << errors;
+    EXPECT_NE(std::string::npos, report.find("3 entries: 1 ok, 2 would not restore")) << report;
+}
+
+// PSNR at exactly the threshold passes: a black 10x10 JPEG against a BMP
+// with one white pixel is 10 log10(100) = 20 dB.
+TEST_F(Tolvpack, MinimumPsnrIsReachedAtExactlyTheThreshold) {
+    Pixels black;
+    black.width = black.height = 10;
+    black.data.assign(300, 0);
+    ASSERT_TRUE(SaveJpeg(folder / "b.jpg", black, 90));
+    ASSERT_EQ(0, MaxDifference(black, LoadJpegPixels(folder / "b.jpg")));
+    Pixels one = black;
+    one.data[0] = one.data[1] = one.data[2] = 255;
+    ASSERT_TRUE(WriteBytes(folder / "b.bmp", EncodePlainBmp(one)));
+    ASSERT_TRUE(WriteBytes(folder / "tvfile.txt", {'1', '\r', '\n', 'b', '.', 'j', 'p', 'g', '\r', '\n', 'b', '.', 'b',
+                                                   'm', 'p', '\r', '\n'}));
+    EXPECT_EQ(0, RunCommand({"check", "--quiet", "--min-psnr", "20", folder.Path()}));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, RunCommand({"check", "--quiet", "--min-psnr", "20.01", folder.Path()}));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("b.jpg: below --min-psnr: PSNR 20.00 dB"));
+}
+
+// A JPEG the new list does not name would ship with it: reported, and
+// removed with --clean.
+TEST_F(Tolvpack, PackNamesStaleJpegsAndCleanRemovesThem) {
+    WritePictures(folder.Path());
+    ASSERT_EQ(0, RunCommand({"pack", "--quiet", folder.Path()}));
+    remove((folder / "back.BMP").c_str());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, RunCommand({"pack", "--quiet", folder.Path()}));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("back.jpg: not in the new list")) << "";
+    EXPECT_TRUE(FileExists(folder / "back.jpg"));
+    EXPECT_EQ(0, RunCommand({"pack", "--quiet", "--clean", folder.Path()}));
+    EXPECT_FALSE(FileExists(folder / "back.jpg"));
+}
+
+// Each picture at the lowest quality that reaches the target: every one
+// reaches it, in fewer bytes than the one quality that serves them all.
+TEST_F(Tolvpack, TargetPsnrReachesItWithFewerBytesThanOneQuality) {
+    std::string source = folder / "bmp", chosen = folder / "chosen", fixed = folder / "fixed";
+    std::filesystem::create_directory(source);
+    WriteNamed(source, "smooth.bmp", EncodePlainBmp(MakeSmoothPicture(96, 64, 3)));
+    Pixels tiles = MakeSmoothPicture(96, 64, 3);  // a screen: flat tiles with sharp edges
+    for (int y = 0; y < tiles.height; ++y)
+        for (int x = 0; x < tiles.width; ++x)
+            if ((x / 16 + y / 16) % 2) tiles.At(x, y)[0] = tiles.At(x, y)[1] = tiles.At(x, y)[2] = 240;
+    WriteNamed(source, "busy.bmp", EncodePlainBmp(tiles));
+    WriteNamed(source, "grey.bmp", EncodePlainBmp(MakeSmoothPicture(64, 64, 1)));
+    testing::internal::CaptureStdout();
+    int exitCode = RunCommand({"pack", "--target-psnr", "32", "-o", chosen, source});
+    std::string report = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(0, exitCode) << report;
+    EXPECT_EQ(0, RunCommand({"check", "--quiet", "--bmp-from", source, "--min-psnr", "32", chosen}));
+    int highest = 0;
+    for (size_t at = 0; (at = report.find("quality ", at)) != std::string::npos; at += 8)
+        highest = std::max(highest, atoi(report.c_str() + at + 8));
+    ASSERT_GT(highest, 0) << report;
+    ASSERT_EQ(0, RunCommand({"pack", "--quiet", "-q", std::to_string(highest), "-o", fixed, source}));
+    int64_t chosenBytes = 0, fixedBytes = 0;
+    for (const char* name : {"smooth.jpg", "busy.jpg", "grey.jpg"}) {
+        chosenBytes += static_cast<int64_t>(ReadBytes(chosen + kSeparator + name).size());
+        fixedBytes += static_cast<int64_t>(ReadBytes(fixed + kSeparator + name).size());
+    }
+    EXPECT_LT(chosenBytes, fixedBytes) << report;
 }
 
 #ifndef _WIN32
+// On Linux both files can be there; on Windows they are one file.
+TEST_F(Tolvpack, NamesDifferingInCaseMakeOneEntry) {
+    std::vector<uint8_t> bmp = EncodePlainBmp(MakePicture(8, 8, 3));
+    WriteNamed(folder.Path(), "a.bmp", bmp);
+    WriteNamed(folder.Path(), "A.BMP", bmp);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, RunCommand({"pack", "--quiet", folder.Path()}));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("makes the same JPEG name"));
+    EXPECT_EQ(0, Text(ReadBytes(folder / "tvfile.txt")).find("1\r\n"));
+}
+
+// The JSON report says what the text says.
+TEST_F(Tolvpack, JsonReportParsesAndAgreesWithTheText) {
+    WritePictures(folder.Path());
+    ASSERT_EQ(0, RunCommand({"pack", "--quiet", folder.Path()}));
+    remove((folder / "back.jpg").c_str());
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(1, RunCommand({"check", folder.Path()}));
+    std::string text = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(1, RunCommand({"check", "--json", folder.Path()}));
+    std::string json = testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    std::string file = folder / "report.json";
+    ASSERT_TRUE(WriteBytes(file, std::vector<uint8_t>(json.begin(), json.end())));
+    std::string command = "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); t=d[\"totals\"]; "
+                          "print(t[\"entries\"], t[\"ok\"], t[\"would_not_restore\"], d[\"passed\"], "
+                          "d[\"entries\"][0][\"status\"])' " + file;
+    FILE* python = popen(command.c_str(), "r");
+    ASSERT_NE(nullptr, python);
+    char line[200] = "";
+    ASSERT_NE(nullptr, fgets(line, sizeof line, python)) << json;
+    pclose(python);
+    EXPECT_STREQ("3 2 1 False would_not_restore\n", line) << json;
+    EXPECT_NE(std::string::npos, text.find("3 entries: 2 ok, 1 would not restore")) << text;
+}
+
 bool HoldsLeftovers(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         std::string name = entry.path().filename().string();

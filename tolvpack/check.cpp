@@ -1,21 +1,33 @@
-// tolvpack check: whether the restorer would restore each entry of a
-// folder's list as the folder stands (the list check the workbench's save
-// and the restorer use), and what the JPEG costs: the restored picture's
-// PSNR against the original BMP where it is at hand, and the bytes saved.
+// tolvpack check: the restore, rehearsed. Every entry of a folder's list is
+// checked as the restorer checks it (the same procedure in the core) and
+// its JPEG decoded completely, as the restorer would decode it; where the
+// original BMP is at hand, the restored picture is measured against it
+// (PSNR) and the bytes saved are counted.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "console.h"
 #include "file_system.h"
 #include "folder_files.h"
 #include "image.h"
 #include "imgctl.h"
+#include "json.h"
 #include "list_check.h"
 #include "pair_list.h"
+#include "picture_quality.h"
 #include "progress.h"
 #include "tolvpack.h"
 
 namespace {
+
+enum Status { kOk, kWouldNotRestore, kBelowMinimum, kNotCompared, kOtherPicture, kLarger, kStatusCount };
+
+const char* const kStatusWords[kStatusCount] = {"ok",           "would not restore",    "below --min-psnr",
+                                               "not compared", "not the BMP's picture", "larger than its BMP"};
+const char* const kJsonStatus[kStatusCount] = {"ok",           "would_not_restore", "below_min_psnr",
+                                              "not_compared", "other_picture",     "larger_than_bmp"};
 
 const char* FormatText(ListFormat format) {
     switch (format) {
@@ -32,7 +44,7 @@ const char* FormatText(ListFormat format) {
 const char* ProblemText(EntryProblem problem) {
     switch (problem) {
     case kEntryRestorable: break;
-    case kEntryNameNotCarried: return "a name is empty, longer than 60 bytes, or holds a blank or a control byte";
+    case kEntryNameNotCarried: return "a name is empty, longer than 60 bytes, not Shift-JIS, or holds a blank or a control byte";
     case kEntryNameLeavesFolder: return "a name leaves the folder";
     case kEntryPathTooLong: return "the path is longer than 255 bytes";
     case kEntryJpegMissing: return "no such JPEG in the folder";
@@ -45,51 +57,82 @@ const char* ProblemText(EntryProblem problem) {
 
 // A list name as the file system spells it; the list's own bytes when
 // they are not Shift-JIS.
-const char* RealName(const char* listName, char (&buffer)[kUtf8PathSize]) {
-    return ListNameToUtf8(listName, buffer) ? buffer : listName;
+std::string RealName(const char* listName) {
+    char name[kUtf8PathSize];
+    return ListNameToUtf8(listName, name) ? name : listName;
 }
 
-// One sample of a decoded picture: grey pictures give the same value for
-// red, green and blue, as the restored BMP shows them.
-inline int Sample(const Image& image, const uint8_t* row, int x, int c) {
-    return image.channels == 1 ? row[x] : row[3 * x + c];
+std::string ImgctlReason() {
+    char text[160];
+    DescribeImgctlError(LastImgctlError(), text, sizeof text);
+    return text;
 }
 
-// Peak signal-to-noise ratio of the JPEG's decode (what the restorer
-// writes) against the BMP, over every red, green and blue sample. False
-// when either cannot be decoded or their sizes differ.
-bool MeasurePsnr(const char* jpgPath, const char* bmpPath, double* psnr) {
+struct EntryReport {
+    std::string jpgName, bmpName;
+    Status status = kOk;
+    std::string reason;
+    int64_t bmpBytes = -1, jpgBytes = -1;
+    double psnr = NAN;  // NAN: not measured
+    double megapixels = 0;
+};
+
+// One entry, rehearsed.
+EntryReport CheckEntry(const CheckOptions& options, const PairEntry& entry, EntryProblem problem) {
+    EntryReport report;
+    report.jpgName = RealName(entry.jpgName);
+    report.bmpName = RealName(entry.bmpName);
+    char jpgPath[kUtf8PathSize], bmpPath[kUtf8PathSize];
+    if (problem == kEntryRestorable && !JoinFolder(jpgPath, options.folder, report.jpgName.c_str()))
+        problem = kEntryPathTooLong;
+    if (problem != kEntryRestorable) {
+        report.status = kWouldNotRestore;
+        report.reason = ProblemText(problem);
+        return report;
+    }
+    report.jpgBytes = FileBytes(jpgPath);
     ImageHandle jpg = JPGtoDIB(jpgPath);
-    ImageHandle bmp = jpg ? BMPtoDIB(bmpPath) : 0;
+    if (!jpg) {
+        report.status = kWouldNotRestore;
+        report.reason = "the JPEG does not decode: " + ImgctlReason();
+        return report;
+    }
+    bool atHand = JoinFolder(bmpPath, options.bmpFrom ? options.bmpFrom : options.folder, report.bmpName.c_str()) &&
+                  IsPlainFile(bmpPath);
+    ImageHandle bmp = atHand ? BMPtoDIB(bmpPath) : 0;
     const Image* a = reinterpret_cast<const Image*>(jpg);
     const Image* b = reinterpret_cast<const Image*>(bmp);
-    bool same = a && b && a->width == b->width && a->height == b->height;
-    if (same) {
-        double squares = 0;
-        for (int y = 0; y < a->height; ++y) {
-            const uint8_t* rowA = ImageRow(*a, y);
-            const uint8_t* rowB = ImageRow(*b, y);
-            for (int x = 0; x < a->width; ++x)
-                for (int c = 0; c < 3; ++c) {
-                    int d = Sample(*a, rowA, x, c) - Sample(*b, rowB, x, c);
-                    squares += d * d;
-                }
-        }
-        double mean = squares / (3.0 * a->width * a->height);
-        *psnr = mean == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / mean);
+    report.megapixels = a->width * static_cast<double>(a->height) / 1e6;
+    if (!atHand || !bmp) {
+        report.status = options.minPsnrGiven ? kNotCompared : kOk;
+        report.reason = !atHand ? "no original BMP to compare" : "the original BMP does not load: " + ImgctlReason();
+    } else if (!PicturePsnr(jpg, bmp, &report.psnr)) {
+        report.status = kOtherPicture;
+        report.reason = "the JPEG is " + std::to_string(a->width) + "x" + std::to_string(a->height) + ", the BMP " +
+                        std::to_string(b->width) + "x" + std::to_string(b->height);
+    } else {
+        report.bmpBytes = FileBytes(bmpPath);
+        char text[160];
+        snprintf(text, sizeof text, "PSNR %.2f dB, %lld bytes saved (%.1f %%)", report.psnr,
+                 static_cast<long long>(report.bmpBytes - report.jpgBytes),
+                 report.bmpBytes > 0 ? 100.0 * (report.bmpBytes - report.jpgBytes) / report.bmpBytes : 0.0);
+        report.reason = text;
+        if (options.minPsnrGiven && report.psnr < options.minPsnr) report.status = kBelowMinimum;
+        else if (report.jpgBytes > report.bmpBytes) report.status = kLarger;
     }
     DeleteDIB(jpg);
     DeleteDIB(bmp);
-    return same;
+    return report;
 }
 
-struct Totals {
-    int restorable = 0;
-    int measured = 0;
-    double lowestPsnr = INFINITY;
-    int64_t bmpBytes = 0;
-    int64_t jpgBytes = 0;
-};
+std::string JsonEntry(const EntryReport& report) {
+    return "{\"jpeg\": " + JsonString(report.jpgName) + ", \"bmp\": " + JsonString(report.bmpName) +
+           ", \"status\": " + JsonString(kJsonStatus[report.status]) + ", \"reason\": " + JsonString(report.reason) +
+           ", \"bmp_bytes\": " + (report.bmpBytes >= 0 ? JsonNumber(report.bmpBytes) : "null") +
+           ", \"jpeg_bytes\": " + (report.jpgBytes >= 0 ? JsonNumber(report.jpgBytes) : "null") +
+           ", \"psnr_db\": " + JsonNumber(report.psnr, 2) + ", \"identical\": " +
+           (std::isinf(report.psnr) ? "true" : "false") + "}";
+}
 
 }  // namespace
 
@@ -97,6 +140,11 @@ int CheckCommand(const CheckOptions& options) {
     char listPath[kUtf8PathSize], prefix[kUtf8PathSize];
     if (!JoinFolder(listPath, options.folder, kPairListFileName) || !JoinFolder(prefix, options.folder, "")) {
         ReportFileError(options.folder, "path too long");
+        return kExitTrouble;
+    }
+    std::vector<std::string> unused;
+    if (options.bmpFrom && !ListSubfolders(options.bmpFrom, &unused)) {
+        ReportFileError(options.bmpFrom, "--bmp-from: no such folder");
         return kExitTrouble;
     }
     FILE* stream = OpenFile(listPath, "rb");
@@ -113,63 +161,65 @@ int CheckCommand(const CheckOptions& options) {
         ReportFileError(listPath, FormatText(format));
         return kExitTrouble;
     }
-    bool pass = !overCapacity;
-    char shown[kUtf8PathSize];
-    if (overCapacity)
-        printf("%s: more than 200 entries: the restorer restores none of them\n", ShownText(listPath, shown));
+    if (overCapacity) {
+        std::string text = "more than 200 entries: the restorer restores none of them";
+        if (!options.quiet && !options.json) PrintLine(stdout, std::string(listPath) + ": " + text);
+        ReportFileError(listPath, text);
+        return kExitNotPassed;
+    }
 
     static EntryProblem problems[kListCapacity];
     CheckListEntries(prefix, entries, count, problems);
     Progress progress;
     StartProgress(progress, "check", count);
-    Totals totals;
+    long counts[kStatusCount] = {};
+    int measured = 0;
+    double lowestPsnr = INFINITY;
+    int64_t bmpBytes = 0, jpgBytes = 0;
+    std::string json = "{\"list\": " + JsonString(listPath) + ", \"entries\": [";
     for (int i = 0; i < count; ++i) {
-        char jpgReal[kUtf8PathSize], bmpReal[kUtf8PathSize];
-        const char* jpgName = RealName(entries[i].jpgName, jpgReal);
-        const char* bmpName = RealName(entries[i].bmpName, bmpReal);
-        char jpgPath[kUtf8PathSize], bmpPath[kUtf8PathSize];
-        bool restorable = problems[i] == kEntryRestorable && JoinFolder(jpgPath, options.folder, jpgName);
-        bool atHand = restorable && JoinFolder(bmpPath, options.bmpFrom ? options.bmpFrom : options.folder, bmpName) &&
-                      FileBytes(bmpPath) >= 0;
-        double psnr = 0;
-        bool measured = atHand && MeasurePsnr(jpgPath, bmpPath, &psnr);
-        char result[200];
-        if (!restorable) {
-            snprintf(result, sizeof result, "%s", ProblemText(problems[i]));
-            pass = false;
-        } else if (!atHand) {
-            snprintf(result, sizeof result, "no original BMP to compare%s",
-                     options.minPsnrGiven ? " (needed for --min-psnr)" : "");
-            pass = pass && !options.minPsnrGiven;
-        } else if (!measured) {
-            snprintf(result, sizeof result, "the JPEG does not decode to a picture of the BMP's size");
-            pass = false;
-        } else {
-            int64_t bmpBytes = FileBytes(bmpPath), jpgBytes = FileBytes(jpgPath);
-            ++totals.measured;
-            totals.bmpBytes += bmpBytes;
-            totals.jpgBytes += jpgBytes;
-            if (psnr < totals.lowestPsnr) totals.lowestPsnr = psnr;
-            bool fine = !options.minPsnrGiven || psnr >= options.minPsnr;
-            pass = pass && fine;
-            snprintf(result, sizeof result, "PSNR %.2f dB%s, %lld bytes saved (%.1f %%)", psnr,
-                     fine ? "" : " (below --min-psnr)", static_cast<long long>(bmpBytes - jpgBytes),
-                     bmpBytes > 0 ? 100.0 * (bmpBytes - jpgBytes) / bmpBytes : 0.0);
+        EntryReport report = CheckEntry(options, entries[i], problems[i]);
+        ++counts[report.status];
+        if (report.bmpBytes >= 0) {
+            ++measured;
+            bmpBytes += report.bmpBytes;
+            jpgBytes += report.jpgBytes;
+            if (report.psnr < lowestPsnr) lowestPsnr = report.psnr;
         }
-        if (restorable) ++totals.restorable;
         ClearProgress(progress);
-        char jpgShown[kUtf8PathSize], bmpShown[kUtf8PathSize];
-        printf("%-13s %s -> %s: %s\n", restorable ? "restored" : "not restored", ShownText(jpgName, jpgShown),
-               ShownText(bmpName, bmpShown), result);
-        fflush(stdout);
-        AdvanceProgress(progress, measured ? BmpMegapixels(bmpPath) : 0);
+        char line[64];
+        snprintf(line, sizeof line, "%-21s ", kStatusWords[report.status]);
+        std::string subject = report.jpgName + " -> " + report.bmpName;
+        if (!options.quiet && !options.json) PrintLine(stdout, line + subject + ": " + report.reason);
+        if (report.status != kOk || (report.jpgBytes > report.bmpBytes && report.bmpBytes >= 0))
+            ReportFileError(report.jpgName, std::string(kStatusWords[report.status]) + ": " + report.reason);
+        json += (i ? ", " : "") + JsonEntry(report);
+        AdvanceProgress(progress, report.megapixels);
     }
     ClearProgress(progress);
-    printf("%d entries, %d restored, %d not", count, totals.restorable, count - totals.restorable);
-    if (totals.measured > 0)
-        printf("; %d compared: lowest PSNR %.2f dB, %.1f MB of BMP as %.1f MB of JPEG (%.1f %% saved)",
-               totals.measured, totals.lowestPsnr, totals.bmpBytes / 1e6, totals.jpgBytes / 1e6,
-               totals.bmpBytes > 0 ? 100.0 * (totals.bmpBytes - totals.jpgBytes) / totals.bmpBytes : 0.0);
-    printf("\n");
-    return pass ? kExitGood : kExitNotPassed;
+    // A JPEG larger than its BMP restores well: told, but no failure.
+    bool passed = counts[kOk] + counts[kLarger] == count;
+    std::string summary = CountOf(count, "entry", "entries") + ": " + std::to_string(counts[kOk]) + " ok";
+    for (int status = kOk + 1; status < kStatusCount; ++status)
+        if (counts[status]) summary += ", " + std::to_string(counts[status]) + " " + kStatusWords[status];
+    if (measured > 0) {
+        char text[200];
+        snprintf(text, sizeof text, "; %d compared: lowest PSNR %.2f dB, %.1f MB of BMP as %.1f MB of JPEG (%.1f %% saved)",
+                 measured, lowestPsnr, bmpBytes / 1e6, jpgBytes / 1e6,
+                 bmpBytes > 0 ? 100.0 * (bmpBytes - jpgBytes) / bmpBytes : 0.0);
+        summary += text;
+    }
+    if (options.json) {
+        json += "], \"totals\": {\"entries\": " + std::to_string(count);
+        for (int status = kOk; status < kStatusCount; ++status)
+            json += ", " + JsonString(kJsonStatus[status]) + ": " + std::to_string(counts[status]);
+        json += ", \"compared\": " + std::to_string(measured) + ", \"lowest_psnr_db\": " + JsonNumber(lowestPsnr, 2) +
+                ", \"bmp_bytes\": " + JsonNumber(bmpBytes) + ", \"jpeg_bytes\": " + JsonNumber(jpgBytes) +
+                "}, \"passed\": " + (passed ? "true" : "false") + "}\n";
+        PrintRaw(stdout, json);
+    } else if (!options.quiet) {
+        PrintLine(stdout, summary);
+    }
+    if (!passed && (options.quiet || options.json)) ReportFileError(listPath, summary);
+    return passed ? kExitGood : kExitNotPassed;
 }

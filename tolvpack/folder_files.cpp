@@ -55,6 +55,23 @@ bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files) {
     return true;
 }
 
+bool ListSubfolders(const char* folder, std::vector<std::string>* names) {
+    char pattern[kUtf8PathSize];
+    WidePath widePattern;
+    if (!JoinFolder(pattern, folder, "*") || !ToWidePath(pattern, &widePattern)) return false;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(widePattern.text, &found);
+    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        char name[kUtf8PathSize];
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && WideToUtf8(found.cFileName, name, sizeof name) &&
+            strcmp(name, ".") != 0 && strcmp(name, "..") != 0)
+            names->push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return true;
+}
+
 static DWORD Attributes(const char* path) {
     WidePath wide;
     return ToWidePath(path, &wide) ? GetFileAttributesW(wide.text) : INVALID_FILE_ATTRIBUTES;
@@ -67,25 +84,11 @@ static bool MakeOneFolder(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)); }
-
 int64_t FileBytes(const char* path) {
     WidePath wide;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!ToWidePath(path, &wide) || !GetFileAttributesExW(wide.text, GetFileExInfoStandard, &data)) return -1;
     return static_cast<int64_t>((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-}
-
-// A text the code page cannot spell stays UTF-8 rather than turn into
-// question marks.
-const char* ShownText(const char* utf8, char (&shown)[kUtf8PathSize]) {
-    wchar_t wide[kUtf8PathSize];
-    BOOL defaulted = FALSE;
-    bool spelt = Utf8ToWide(utf8, wide, kUtf8PathSize) &&
-                 WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, shown, kUtf8PathSize, nullptr,
-                                     &defaulted) > 0 &&
-                 !defaulted;
-    return spelt ? shown : utf8;
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
@@ -132,19 +135,29 @@ bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files) {
     return true;
 }
 
+bool ListSubfolders(const char* folder, std::vector<std::string>* names) {
+    DIR* dir = opendir(folder);
+    if (!dir) return false;
+    while (const dirent* entry = readdir(dir)) {
+        char path[kUtf8PathSize];
+        struct stat status;
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0 &&
+            JoinFolder(path, folder, entry->d_name) && stat(path, &status) == 0 && S_ISDIR(status.st_mode))
+            names->push_back(entry->d_name);
+    }
+    closedir(dir);
+    return true;
+}
+
 static bool MakeOneFolder(const char* path) {
     struct stat status;
     return mkdir(path, 0777) == 0 || (stat(path, &status) == 0 && S_ISDIR(status.st_mode));
 }
 
-bool StandardErrorIsTerminal() { return isatty(fileno(stderr)); }
-
 int64_t FileBytes(const char* path) {
     struct stat status;
     return stat(path, &status) == 0 ? static_cast<int64_t>(status.st_size) : -1;
 }
-
-const char* ShownText(const char* utf8, char (&)[kUtf8PathSize]) { return utf8; }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);

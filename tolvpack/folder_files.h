@@ -32,13 +32,11 @@ bool JoinFolder(char (&path)[kUtf8PathSize], const char* folder, const char* nam
 bool MakeFolders(const char* path);
 // The size of a file in bytes, or -1.
 int64_t FileBytes(const char* path);
-bool StandardErrorIsTerminal();
-// A UTF-8 text as this console shows it: itself on Linux, in the system's
-// code page on Windows where that spells it.
-const char* ShownText(const char* utf8, char (&shown)[kUtf8PathSize]);
 // The command line as UTF-8: on Windows from the wide command line, which
 // carries every name; elsewhere as given.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// The subfolders of a folder, by name.
+bool ListSubfolders(const char* folder, std::vector<std::string>* names);
 // Removes the temporary files of unfinished saves when the program is
 // stopped by Ctrl-C (SIGINT, SIGTERM; on Windows Ctrl-C and Ctrl-Break).
 void RemoveTemporariesWhenStopped();

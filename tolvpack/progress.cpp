@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "console.h"
 #include "file_system.h"
 #include "folder_files.h"
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console.h"
 #include "file_system.h"
 #include "folder_files.h"
 #include "list_check.h"
@@ -49,7 +50,7 @@ void ReportOne(int left, const char* jpegPath, void* context) {
 
 }  // namespace
 
-int RestoreCommand(const char* folder, int jobs) {
+int RestoreCommand(const char* folder, int jobs, bool quiet) {
     static RestoreRun run;
     char listPath[kUtf8PathSize];
     if (!JoinFolder(run.prefix, folder, "") || !JoinFolder(listPath, folder, kPairListFileName)) {
@@ -70,7 +71,9 @@ int RestoreCommand(const char* folder, int jobs) {
         if (!ListEntryPath(path, run.prefix, run.entries[i].jpgName)) (void)CopyString(path, run.entries[i].jpgName);
         ReportFileError(path, "not restored: kept with its entry in the list");
     }
-    char shown[kUtf8PathSize];
-    printf("%s: %d entries restored, %d kept\n", ShownText(listPath, shown), RestoreEntryCount() - kept, kept);
+    if (!quiet)
+        PrintLine(stdout, std::string(listPath) + ": " +
+                              CountOf(RestoreEntryCount() - kept, "entry", "entries") + " restored, " +
+                              std::to_string(kept) + " kept");
     return outcome;
 }

@@ -8,9 +8,15 @@ enum { kExitGood = 0, kExitNotPassed = 1, kExitTrouble = 2 };
 struct PackOptions {
     int quality;
     int progressive;
+    int optimize;        // optimised Huffman tables
     int jobs;            // 0: one worker per processor
+    bool targetGiven;    // each picture's quality chosen to reach targetPsnr
+    double targetPsnr;
     const char* source;  // the folder of BMP files
     const char* out;     // where the JPEGs and the list go; null: beside the BMPs
+    bool clean;          // remove JPEGs in the output folder the new list does not name
+    bool json;
+    bool quiet;
 };
 int PackCommand(const PackOptions& options);
 
@@ -19,13 +25,12 @@ struct CheckOptions {
     const char* bmpFrom;  // the original BMPs when they are not in folder; may be null
     bool minPsnrGiven;
     double minPsnr;
+    bool json;
+    bool quiet;
 };
 int CheckCommand(const CheckOptions& options);
 
-int RestoreCommand(const char* folder, int jobs);
+int RestoreCommand(const char* folder, int jobs, bool quiet);
 
 // The whole command line, parsed by CLI11.
 int RunTolvpack(int argc, char** argv);
-
-// "tolvpack: <file>: <what>" on standard error.
-void ReportFileError(const char* file, const char* what);
