@@ -169,6 +169,11 @@ TEST_F(Tolvpack, PackWithOutLeavesTheSourceAsItWasAndNamesWhatItLeftOut) {
     const std::string unspelt[] = {u8"雪☃.bmp", u8"波〜.bmp", u8"価格−割引.bmp", u8"題名—副題.bmp"};
     for (const std::string& name : unspelt) WriteNamed(source, name, bmp);
     WriteNamed(source, "notes.txt", {'x'});
+    // Not pictures the codec reads: each named with the codec's reason.
+    WriteNamed(source, "notes.bmp", {'n', 'o', 't', 'e', 's'});
+    std::vector<uint8_t> cut = bmp;
+    cut.resize(100);
+    WriteNamed(source, "cut.bmp", cut);
     auto before = Snapshot(source);
 
     testing::internal::CaptureStderr();
@@ -178,6 +183,8 @@ TEST_F(Tolvpack, PackWithOutLeavesTheSourceAsItWasAndNamesWhatItLeftOut) {
     EXPECT_NE(std::string::npos, errors.find(u8"with blank.bmp: name holds a blank")) << errors;
     for (const std::string& name : unspelt)
         EXPECT_NE(std::string::npos, errors.find(name + ": no Shift-JIS spelling")) << errors;
+    EXPECT_NE(std::string::npos, errors.find("notes.bmp: cannot convert: not a BMP or JPEG picture")) << errors;
+    EXPECT_NE(std::string::npos, errors.find("cut.bmp: cannot convert: truncated at byte 100")) << errors;
     EXPECT_EQ(before, Snapshot(source));
     EXPECT_EQ(kList, Text(ReadBytes(out + kSeparator + "tvfile.txt")));
     EXPECT_EQ(4u, Snapshot(out).size());
