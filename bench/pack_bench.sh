@@ -12,8 +12,11 @@ cd "$root"
 reps=${1:-5}
 cores=$(nproc)
 
-{ cmake --preset pack && cmake --build --preset pack -j2; } >/dev/null
-{ cmake --preset bench && cmake --build --preset bench -j2 --target tolvane_bench; } >/dev/null
+# One command a line: set -e does not stop at a failure inside "a && b".
+cmake --preset pack >/dev/null
+cmake --build --preset pack -j2 >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j2 --target tolvane_bench >/dev/null
 tolvpack=build/pack/tolvpack/tolvpack
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-pack-bench.XXXXXX")

@@ -372,6 +372,11 @@ TEST_F(Tolvpack, TargetPsnrReachesItWithFewerBytesThanOneQuality) {
         fixedBytes += static_cast<int64_t>(ReadBytes(fixed + kSeparator + name).size());
     }
     EXPECT_LT(chosenBytes, fixedBytes) << report;
+
+    // A target no quality reaches fails the pack, and says so.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, RunCommand({"pack", "--quiet", "--target-psnr", "99", "-o", folder / "never", source}));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("short of --target-psnr even at quality 100"));
 }
 
 #ifndef _WIN32

@@ -168,7 +168,10 @@ std::string JsonFile(const PackFile& file, int64_t bmpBytes, int64_t jpgBytes) {
     std::string quality = file.converted ? std::to_string(file.choice.quality > 0 ? file.choice.quality : file.job.quality)
                                          : "null";
     return "{\"jpeg\": " + JsonString(file.jpgName) + ", \"bmp\": " + JsonString(file.bmpName) +
-           ", \"status\": " + JsonString(file.converted ? (jpgBytes > bmpBytes ? "larger_than_bmp" : "ok") : "left_out") +
+           ", \"status\": " + JsonString(!file.converted                            ? "left_out"
+                                          : file.choice.quality > 0 && !file.choice.reached ? "below_target"
+                                          : jpgBytes > bmpBytes                              ? "larger_than_bmp"
+                                                                                             : "ok") +
            ", \"reason\": " + JsonString(file.reason) + ", \"bmp_bytes\": " + JsonNumber(bmpBytes) +
            ", \"jpeg_bytes\": " + (file.converted ? JsonNumber(jpgBytes) : "null") + ", \"psnr_db\": " +
            (file.choice.quality > 0 ? JsonNumber(file.choice.psnr, 2) : "null") + ", \"quality\": " + quality + "}";
@@ -228,7 +231,6 @@ int PackCommand(const PackOptions& options) {
         PackFile& file = run.files[i];
         if (!file.converted) FindWhyNotConverted(&file);
         int64_t bmp = FileBytes(file.job.source), jpg = file.converted ? FileBytes(file.job.target) : 0;
-        json += (i ? ", " : "") + JsonFile(file, bmp, jpg);
         if (!file.converted) {
             ReportFileError(file.job.source, "cannot convert: " + file.reason + ": left out");
             all = false;
@@ -248,7 +250,13 @@ int PackCommand(const PackOptions& options) {
                      static_cast<long long>(jpg));
             PrintLine(stdout, file.jpgName + text);
         }
-        if (options.targetGiven && !file.choice.reached) all = false;
+        if (options.targetGiven && !file.choice.reached) {
+            char why[120];
+            snprintf(why, sizeof why, "short of --target-psnr even at quality 100 (PSNR %.2f dB)", file.choice.psnr);
+            file.reason = why;
+            ReportFileError(file.job.target, file.reason);
+            all = false;
+        }
     }
     if (!WriteList(listPath, run.files)) {
         ReportFileError(listPath, "cannot write the list");
@@ -269,6 +277,10 @@ int PackCommand(const PackOptions& options) {
         }
         snprintf(text, sizeof text, "; qualities %d..%d, lowest PSNR %.2f dB", lowest, highest, lowestPsnr);
         summary += text;
+    }
+    for (size_t i = 0; i < run.files.size(); ++i) {
+        const PackFile& file = run.files[i];
+        json += (i ? ", " : "") + JsonFile(file, FileBytes(file.job.source), file.converted ? FileBytes(file.job.target) : 0);
     }
     for (const auto& left : run.leftOut)
         json += (json.back() == '[' ? "{\"jpeg\": null, \"bmp\": " : ", {\"jpeg\": null, \"bmp\": ") + JsonString(left.first) +
