@@ -142,8 +142,7 @@ int CheckCommand(const CheckOptions& options) {
         ReportFileError(options.folder, "path too long");
         return kExitTrouble;
     }
-    std::vector<std::string> unused;
-    if (options.bmpFrom && !ListSubfolders(options.bmpFrom, &unused)) {
+    if (options.bmpFrom && !IsFolder(options.bmpFrom)) {
         ReportFileError(options.bmpFrom, "--bmp-from: no such folder");
         return kExitTrouble;
     }

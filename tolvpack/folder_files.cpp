@@ -77,11 +77,14 @@ static DWORD Attributes(const char* path) {
     return ToWidePath(path, &wide) ? GetFileAttributesW(wide.text) : INVALID_FILE_ATTRIBUTES;
 }
 
-static bool MakeOneFolder(const char* path) {
-    WidePath wide;
-    if (ToWidePath(path, &wide) && CreateDirectoryW(wide.text, nullptr)) return true;
+bool IsFolder(const char* path) {
     DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+static bool MakeOneFolder(const char* path) {
+    WidePath wide;
+    return (ToWidePath(path, &wide) && CreateDirectoryW(wide.text, nullptr)) || IsFolder(path);
 }
 
 int64_t FileBytes(const char* path) {
@@ -149,10 +152,12 @@ bool ListSubfolders(const char* folder, std::vector<std::string>* names) {
     return true;
 }
 
-static bool MakeOneFolder(const char* path) {
+bool IsFolder(const char* path) {
     struct stat status;
-    return mkdir(path, 0777) == 0 || (stat(path, &status) == 0 && S_ISDIR(status.st_mode));
+    return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
+
+static bool MakeOneFolder(const char* path) { return mkdir(path, 0777) == 0 || IsFolder(path); }
 
 int64_t FileBytes(const char* path) {
     struct stat status;

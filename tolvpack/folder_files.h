@@ -35,6 +35,7 @@ int64_t FileBytes(const char* path);
 // The command line as UTF-8: on Windows from the wide command line, which
 // carries every name; elsewhere as given.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
+bool IsFolder(const char* path);
 // The subfolders of a folder, by name.
 bool ListSubfolders(const char* folder, std::vector<std::string>* names);
 // Removes the temporary files of unfinished saves when the program is
