@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a Debian 12 machine.
 # Idempotent: each step checks what is already there and skips it.
-#   - Debian packages (MinGW-w64, Wine, Xvfb, fonts, libjpeg-turbo, GoogleTest, clang, NSIS, CLI11)
+#   - Debian packages (MinGW-w64, Wine, Xvfb, fonts, libjpeg-turbo, GoogleTest, clang, NSIS, CLI11,
+#     and zip, dpkg-dev and groff for the release and its test)
 #   - the ja_JP.UTF-8 locale, and en_US.UTF-8 and hi_IN.UTF-8 for the code-page tests
 #   - libjpeg-turbo cross-built for MinGW from Debian's source package (with NASM SIMD)
 #   - a Wine prefix template with a Japanese locale and font substitutes
@@ -21,6 +22,7 @@ packages=(
   googletest clang libclang-rt-14-dev llvm
   python3 python3-pil mate-backgrounds time dpkg-dev
   nsis libcli11-dev
+  zip unzip groff-base
 )
 
 install_packages() {

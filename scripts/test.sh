@@ -35,3 +35,6 @@ trap stop_display EXIT
 # failing whatever test was running; such a test passes when run again. A
 # test that fails twice fails the run.
 ctest --preset windows -j "$jobs" --repeat until-pass:2
+
+echo "== the release: built twice byte for byte, what the packages hold, the example installer with the released restorer"
+"$TOLVANE_ROOT/tests/release_test.sh"

@@ -13,7 +13,7 @@
 
 namespace {
 
-const char kVersion[] = "tolvpack (Tolvane) 1.02";
+const char kVersion[] = "tolvpack (Tolvane) " TOLVANE_VERSION;
 
 const char kMainHelp[] =
     "Usage: tolvpack COMMAND [OPTIONS] FOLDER\n"
