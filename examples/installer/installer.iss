@@ -18,8 +18,9 @@
 ;   1  some were not (a damaged JPEG, a full disk): tolvinst kept their JPEG
 ;      files and left tvfile.txt listing just them, so running it again in
 ;      the folder finishes the job once the cause is gone. The installer warns;
-;   2  tolvinst found no list it could read (missing, or claiming more than
-;      200 entries) and touched nothing. The installer says so.
+;   2  tolvinst found no list it could read (missing, not in the list's
+;      format, or claiming more than 200 entries) and touched nothing. The
+;      installer says so.
 ; The uninstaller removes the BMP files, what Inno Setup installed (JPEG
 ; files that were kept among them), a list tolvinst kept, and the folder.
 ;

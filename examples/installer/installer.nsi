@@ -20,8 +20,9 @@
 ;      files and left tvfile.txt listing just them, so running it again in
 ;      the folder finishes the job once the cause is gone. The installer
 ;      names each missing BMP in the details and warns once;
-;   2  tolvinst found no list it could read (missing, or claiming more than
-;      200 entries) and touched nothing: the installation is aborted.
+;   2  tolvinst found no list it could read (missing, not in the list's
+;      format, or claiming more than 200 entries) and touched nothing: the
+;      installation is aborted.
 ; The uninstaller removes the BMP files (and any JPEG file that could not be
 ; restored), a list tolvinst kept, tolvinst.exe, itself and the folder.
 ;
