@@ -16,3 +16,9 @@ if(WIN32)
     ${CMAKE_SOURCE_DIR}/build/native/tolvpack/tolvpack $<TARGET_FILE:tolvinst>)
   set_tests_properties(linux_pack_restores_under_wine PROPERTIES TIMEOUT 120)
 endif()
+
+if(WIN32)
+  # tolvpack.exe in a console under the Western code page.
+  add_test(NAME tolvpack_console COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/console_test.sh $<TARGET_FILE:tolvpack>)
+  set_tests_properties(tolvpack_console PROPERTIES TIMEOUT 180)
+endif()
