@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tolvpack.exe in a console (a pseudo-terminal, so that Wine gives it one)
+# tolvpack.exe in a console (a pseudo-terminal, so that Wine gives it one):
 # under the Western code page, which cannot spell Japanese: the names still
 # show right, written through the wide console functions.
 # Usage: console_test.sh TOLVPACK_EXE
@@ -23,9 +23,31 @@ in_console() {
 in_console pack . >/dev/null
 shown=$(in_console check .)
 echo "$shown"
+fail=0
 if grep -qF "表紙.jpg -> 表紙.bmp" <<<"$shown"; then
   echo "the console shows the Japanese names"
 else
   echo "FAIL: the console does not show 表紙.jpg -> 表紙.bmp"
-  exit 1
+  fail=1
 fi
+
+# Ctrl-C typed in the console while a JPEG is being written: the program
+# ends with no success and takes its temporary file with it.
+big=$work/big
+mkdir "$big"
+for i in 1 2 3; do convert -size 4000x3000 "gradient:#2050a0-#f0c020" "BMP3:$big/b$i.bmp" || exit 1; done
+mkfifo "$work/keys"
+(cd "$big" && env -u DISPLAY TERM=dumb timeout 120 script -qec "$TOLVANE_WINE $exe pack -j 1 --progressive ." /dev/null \
+   <"$work/keys" >/dev/null; echo "$?" >"$work/rc") &
+exec 3>"$work/keys"
+for _ in $(seq 600); do ls "$big" | grep -q '^~tv' && break; sleep 0.05; done
+ls "$big" | grep -q '^~tv' || { echo "FAIL: no save under way to interrupt"; fail=1; }
+printf '\003' >&3
+exec 3>&-
+wait
+rc=$(cat "$work/rc")
+left=$(ls "$big" | grep '^~tv' || true)
+[ "$rc" != 0 ] || { echo "FAIL: ended with 0 after Ctrl-C"; fail=1; }
+[ -z "$left" ] || { echo "FAIL: Ctrl-C left $left"; fail=1; }
+[ "$fail" = 0 ] && echo "Ctrl-C ended the pack with code $rc and left no temporary file"
+exit "$fail"

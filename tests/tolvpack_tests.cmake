@@ -18,7 +18,7 @@ if(WIN32)
 endif()
 
 if(WIN32)
-  # tolvpack.exe in a console under the Western code page.
+  # tolvpack.exe in a console: names under the Western code page, Ctrl-C.
   add_test(NAME tolvpack_console COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/console_test.sh $<TARGET_FILE:tolvpack>)
   set_tests_properties(tolvpack_console PROPERTIES TIMEOUT 180)
 endif()

@@ -110,11 +110,13 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
     return arguments;
 }
 
-// Runs on a thread of its own; returning FALSE lets the default handler end
-// the process, which closes the files and so completes their removal.
+// Runs on a thread of its own. Ending the process closes the files and so
+// completes their removal; the exit code is Windows' own for a Ctrl-C, never
+// a success (Wine's default handler would end with 0).
 static BOOL WINAPI OnConsoleStop(DWORD) {
     RemoveUnfinishedSaves();
-    return FALSE;
+    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    return TRUE;
 }
 
 void RemoveTemporariesWhenStopped() { SetConsoleCtrlHandler(OnConsoleStop, TRUE); }
