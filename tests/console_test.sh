@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# tolvpack.exe in a console (a pseudo-terminal, so that Wine gives it one):
-# under the Western code page, which cannot spell Japanese: the names still
-# show right, written through the wide console functions.
+# tolvpack.exe in a console (a pseudo-terminal, so that Wine gives it one).
+# Under the Western code page, which cannot spell Japanese, the names still
+# show right, written through the wide console functions; a Ctrl-C ends it
+# with no success and no temporary file left.
 # Usage: console_test.sh TOLVPACK_EXE
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
