@@ -21,8 +21,22 @@ static bool ListRead;
 static bool WorkDone;
 static int Outcome = kNoList;  // the exit code
 
+// The window's texts are Shift-JIS. They are drawn through code page 932
+// whatever the system's, so that they read the same on every Windows.
 static void ShowLine(HDC dc, int x, int y, const char* text) {
-    if (dc) TextOutA(dc, x, y, text, static_cast<int>(strlen(text)));
+    wchar_t wide[128];
+    int length = MultiByteToWideChar(932, 0, text, -1, wide, 128);
+    if (dc && length > 1) TextOutW(dc, x, y, wide, length - 1);
+}
+
+// On a system whose code page is not Japanese the window's own font has no
+// Japanese characters: one of the same height that has them.
+static void ChooseJapaneseFont(HDC dc) {
+    TEXTMETRICW metrics;
+    if (GetACP() == 932 || !GetTextMetricsW(dc, &metrics)) return;
+    HFONT font = CreateFontW(metrics.tmHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"");
+    if (font) SelectObject(dc, font);  // kept for the window's only paint
 }
 
 // The count line and a path, each followed by blanks so that a shorter text
@@ -60,6 +74,7 @@ static void OnProgress(int left, const char* jpegPath, void* context) {
 static void RestoreAll(HDC dc) {
     WorkDone = true;
     if (dc) {
+        ChooseJapaneseFont(dc);
         SetBkColor(dc, RGB(192, 192, 192));
         SetTextColor(dc, RGB(0, 0, 0));
     }
@@ -68,13 +83,21 @@ static void RestoreAll(HDC dc) {
     ShowLine(dc, 10, 10, "       変換完了         ");
 }
 
+// A box with the Shift-JIS texts read through code page 932, as above.
+static void ShowWarning(const char* text, const char* caption) {
+    wchar_t wideText[64], wideCaption[64];
+    MultiByteToWideChar(932, 0, text, -1, wideText, 64);
+    MultiByteToWideChar(932, 0, caption, -1, wideCaption, 64);
+    MessageBoxW(nullptr, wideText, wideCaption, MB_OK | MB_ICONWARNING);
+}
+
 // No list to read (it cannot be opened, or claims more entries than a list
 // holds): the warning, unless the installer started us hidden, where a box
 // would wait for nobody.
 static void ReadPairList(const char* folderPrefix, int showState) {
     ListRead = folderPrefix && ReadRestoreList(folderPrefix);
     if (!ListRead && showState != SW_HIDE)
-        MessageBoxA(nullptr, "ﾌｧｲﾙが開けません", "ﾌｧｲﾙｴﾗｰ", MB_OK | MB_ICONWARNING);
+        ShowWarning("ﾌｧｲﾙが開けません", "ﾌｧｲﾙｴﾗｰ");
 }
 
 static void OnPaint(HWND window) {

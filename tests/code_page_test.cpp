@@ -233,6 +233,39 @@ TEST(SystemCodePage, IsTheOneThisRunIsFor) {
     EXPECT_EQ(_wtoi(expected), static_cast<int>(GetACP()));
 }
 
+// The restorer's window and box are Shift-JIS texts read through code page
+// 932, so the warning reads the same on every system.
+TEST(CodePageBox, NoListWarningReadsTheSameOnEverySystem) {
+    WideFolder folder;
+    struct Box {
+        DWORD processId;
+        std::wstring text;
+        bool answered = false;
+    } box;
+    auto answer = [&box](DWORD processId) {
+        box.processId = processId;
+        EnumWindows(
+            [](HWND window, LPARAM parameter) -> BOOL {
+                Box& box = *reinterpret_cast<Box*>(parameter);
+                DWORD owner = 0;
+                wchar_t caption[64] = {}, text[64] = {};
+                GetWindowThreadProcessId(window, &owner);
+                GetWindowTextW(window, caption, 64);
+                if (owner != box.processId || wcscmp(caption, L"ﾌｧｲﾙｴﾗｰ") != 0) return TRUE;
+                GetDlgItemTextW(window, 0xFFFF, text, 64);
+                box.text = text;
+                box.answered = PostMessageW(window, WM_COMMAND, IDOK, 0) != 0;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&box));
+    };
+    std::wstring line = L"\"" + Wide(WindowsPath(TOLVINST_PATH)) + L"\" " + folder.Path() + L"\\";
+    RunResult run = RunWideCommandLine(line, folder.Path(), SW_SHOWNORMAL, 30000, answer);
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_TRUE(box.answered) << "no box captioned ﾌｧｲﾙｴﾗｰ";
+    EXPECT_TRUE(box.text == L"ﾌｧｲﾙが開けません") << Utf8(box.text);
+}
+
 TEST_P(CodePageRestore, JapaneseNamesComeBackUnderTheirOwnNames) {
     // 表 is 95 5C in Shift-JIS: its second byte is the path separator.
     RestoreIn(L"inst", {{L"写真.jpg", L"写真.bmp"}, {L"ascii.jpg", L"画像.bmp"}, {L"表.jpg", L"表紙.bmp"}});

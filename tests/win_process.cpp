@@ -60,7 +60,8 @@ RunResult RunCommandLine(const std::string& exe, const std::string& line, const 
     return WaitForProcess(process, timeoutMs, whileRunning);
 }
 
-RunResult RunWideCommandLine(const std::wstring& line, const std::wstring& folder, int showState, DWORD timeoutMs) {
+RunResult RunWideCommandLine(const std::wstring& line, const std::wstring& folder, int showState, DWORD timeoutMs,
+                             const std::function<void(DWORD)>& whileRunning) {
     std::vector<wchar_t> commandLine(line.begin(), line.end());
     commandLine.push_back(L'\0');
     STARTUPINFOW startup = {};
@@ -71,7 +72,7 @@ RunResult RunWideCommandLine(const std::wstring& line, const std::wstring& folde
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &process))
         return RunResult();
-    return WaitForProcess(process, timeoutMs, nullptr);
+    return WaitForProcess(process, timeoutMs, whileRunning);
 }
 
 namespace {

@@ -29,7 +29,8 @@ RunResult RunCommandLine(const std::string& exe, const std::string& commandLine,
 // The same started as installers start programs: a wide command line
 // (program name included) through CreateProcessW, in a wide folder.
 RunResult RunWideCommandLine(const std::wstring& commandLine, const std::wstring& folder,
-                             int showState = SW_SHOWNORMAL, DWORD timeoutMs = 60000);
+                             int showState = SW_SHOWNORMAL, DWORD timeoutMs = 60000,
+                             const std::function<void(DWORD processId)>& whileRunning = nullptr);
 
 // A top-level dialog box (message box) of the given process and caption, or null.
 HWND FindProcessDialog(DWORD processId, const char* caption);
