@@ -7,10 +7,7 @@
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/../scripts/env.sh"
-if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX="$TOLVANE_ROOT/build/wineprefix"
-  [ -f "$WINEPREFIX/.tolvane-ready" ] || "$TOLVANE_ROOT/scripts/wineprefix.sh" copy "$WINEPREFIX" >&2
-fi
+use_test_prefix
 export LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
 out=$(mktemp)
 timeout --kill-after=5 "${TOLVANE_WINE_TIMEOUT:-280}" "$TOLVANE_WINE" "$@" </dev/null >"$out" 2>&1

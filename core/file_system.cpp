@@ -140,8 +140,13 @@ bool RemoveFile(const char* path) { return unlink(path) == 0; }
 // The file's mode does not keep a rename or an unlink from replacing it.
 void MakeReplaceable(const char*) {}
 
+// The folder itself, for its lock and its flush; an empty prefix is the current one.
+static int OpenFolder(const char* folderPrefix) {
+    return open(folderPrefix[0] ? folderPrefix : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
 LockOutcome LockFolder(const char* folderPrefix, FolderLock* lock) {
-    int folder = open(folderPrefix[0] ? folderPrefix : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int folder = OpenFolder(folderPrefix);
     if (folder < 0) return kNoLock;
     if (flock(folder, LOCK_EX | LOCK_NB) != 0) {
         bool held = errno == EWOULDBLOCK;
@@ -172,7 +177,7 @@ void RemoveSaveLeftovers(const char* folderPrefix) {
 FILE* OpenFile(const char* path, const char* mode) { return fopen(path, mode); }
 
 void FlushFolder(const char* folderPrefix) {
-    int folder = open(folderPrefix[0] ? folderPrefix : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int folder = OpenFolder(folderPrefix);
     if (folder < 0) return;
     fsync(folder);
     close(folder);

@@ -136,8 +136,8 @@ static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
 static const wchar_t* CommandLineTail() {
     const wchar_t* p = GetCommandLineW();
     if (*p == L'"') {
-        for (++p; *p && *p != L'"'; ++p) {
-        }
+        do ++p;
+        while (*p && *p != L'"');
         if (*p == L'"') ++p;
     } else {
         while (*p > L' ') ++p;

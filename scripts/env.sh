@@ -32,3 +32,12 @@ stop_display() {
   if [ -n "$TOLVANE_STARTED_XVFB" ]; then kill "$TOLVANE_STARTED_XVFB" 2>/dev/null || true; wait "$TOLVANE_STARTED_XVFB" 2>/dev/null || true; fi
   TOLVANE_STARTED_XVFB=
 }
+
+# The tests' Wine prefix: the one scripts/test.sh exports, else one beside
+# the build, made from the template when missing.
+use_test_prefix() {
+  if [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$TOLVANE_ROOT/build/wineprefix"
+    [ -f "$WINEPREFIX/.tolvane-ready" ] || "$TOLVANE_ROOT/scripts/wineprefix.sh" copy "$WINEPREFIX" >&2
+  fi
+}

@@ -7,10 +7,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/../scripts/env.sh"
-if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX="$TOLVANE_ROOT/build/wineprefix"
-  [ -f "$WINEPREFIX/.tolvane-ready" ] || "$TOLVANE_ROOT/scripts/wineprefix.sh" copy "$WINEPREFIX" >&2
-fi
+use_test_prefix
 exe=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -6,10 +6,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/../scripts/env.sh"
-if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX="$TOLVANE_ROOT/build/wineprefix"
-  [ -f "$WINEPREFIX/.tolvane-ready" ] || "$TOLVANE_ROOT/scripts/wineprefix.sh" copy "$WINEPREFIX" >&2
-fi
+use_test_prefix
 volume=$(mktemp -d)
 if ! mount -t tmpfs -o size=3m tolvane-small "$volume" 2>/dev/null; then
   rmdir "$volume"

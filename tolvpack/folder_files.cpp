@@ -37,7 +37,7 @@ static void SpellForList(FolderFile* file) {
 
 #ifdef _WIN32
 
-bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files) {
+bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files, std::vector<std::string>* subfolders) {
     char pattern[kUtf8PathSize];
     WidePath widePattern;
     if (!JoinFolder(pattern, folder, "*") || !ToWidePath(pattern, &widePattern)) return false;
@@ -45,28 +45,14 @@ bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files) {
     HANDLE search = FindFirstFileW(widePattern.text, &found);
     if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         FolderFile file = {};
         if (!WideToUtf8(found.cFileName, file.name, sizeof file.name)) continue;
-        SpellForList(&file);
-        files->push_back(file);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return true;
-}
-
-bool ListSubfolders(const char* folder, std::vector<std::string>* names) {
-    char pattern[kUtf8PathSize];
-    WidePath widePattern;
-    if (!JoinFolder(pattern, folder, "*") || !ToWidePath(pattern, &widePattern)) return false;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(widePattern.text, &found);
-    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    do {
-        char name[kUtf8PathSize];
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && WideToUtf8(found.cFileName, name, sizeof name) &&
-            strcmp(name, ".") != 0 && strcmp(name, "..") != 0)
-            names->push_back(name);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            SpellForList(&file);
+            files->push_back(file);
+        } else if (subfolders && strcmp(file.name, ".") != 0 && strcmp(file.name, "..") != 0) {
+            subfolders->push_back(file.name);
+        }
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return true;
@@ -123,7 +109,7 @@ void RemoveTemporariesWhenStopped() { SetConsoleCtrlHandler(OnConsoleStop, TRUE)
 
 #else
 
-bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files) {
+bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files, std::vector<std::string>* subfolders) {
     DIR* dir = opendir(folder);
     if (!dir) return false;
     while (const dirent* entry = readdir(dir)) {
@@ -132,23 +118,15 @@ bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files) {
         struct stat status;
         if (!CopyString(file.name, entry->d_name)) continue;
         // A path too long to stat is still reported, by its name.
-        if (JoinFolder(path, folder, entry->d_name) && stat(path, &status) == 0 && !S_ISREG(status.st_mode)) continue;
+        bool known = JoinFolder(path, folder, entry->d_name) && stat(path, &status) == 0;
+        if (known && S_ISDIR(status.st_mode)) {
+            if (subfolders && strcmp(file.name, ".") != 0 && strcmp(file.name, "..") != 0)
+                subfolders->push_back(file.name);
+            continue;
+        }
+        if (known && !S_ISREG(status.st_mode)) continue;
         SpellForList(&file);
         files->push_back(file);
-    }
-    closedir(dir);
-    return true;
-}
-
-bool ListSubfolders(const char* folder, std::vector<std::string>* names) {
-    DIR* dir = opendir(folder);
-    if (!dir) return false;
-    while (const dirent* entry = readdir(dir)) {
-        char path[kUtf8PathSize];
-        struct stat status;
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0 &&
-            JoinFolder(path, folder, entry->d_name) && stat(path, &status) == 0 && S_ISDIR(status.st_mode))
-            names->push_back(entry->d_name);
     }
     closedir(dir);
     return true;

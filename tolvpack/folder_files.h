@@ -23,9 +23,10 @@ struct FolderFile {
     bool spelt;                // false: code page 932 cannot spell it back as it is
 };
 
-// The plain files of a folder, not its subfolders. False when the folder
-// cannot be read.
-bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files);
+// The plain files of a folder and, when asked, the names of its subfolders.
+// False when the folder cannot be read.
+bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files,
+                     std::vector<std::string>* subfolders = nullptr);
 // folder + separator + name.
 bool JoinFolder(char (&path)[kUtf8PathSize], const char* folder, const char* name);
 // Makes a folder and its missing parents; true when it is there.
@@ -36,8 +37,6 @@ int64_t FileBytes(const char* path);
 // carries every name; elsewhere as given.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 bool IsFolder(const char* path);
-// The subfolders of a folder, by name.
-bool ListSubfolders(const char* folder, std::vector<std::string>* names);
 // Removes the temporary files of unfinished saves when the program is
 // stopped by Ctrl-C (SIGINT, SIGTERM; on Windows Ctrl-C and Ctrl-Break).
 void RemoveTemporariesWhenStopped();

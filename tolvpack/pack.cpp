@@ -183,7 +183,7 @@ int PackCommand(const PackOptions& options) {
     const char* outFolder = options.out ? options.out : options.source;
     std::vector<FolderFile> found;
     std::vector<std::string> subfolders;
-    if (!ListFolderFiles(options.source, &found) || !ListSubfolders(options.source, &subfolders)) {
+    if (!ListFolderFiles(options.source, &found, &subfolders)) {
         ReportFileError(options.source, "cannot read the folder");
         return kExitTrouble;
     }
