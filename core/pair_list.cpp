@@ -65,9 +65,18 @@ static double ParseCount(const char* token) {
     return std::trunc(strtod(form, nullptr));
 }
 
-static void ReadName(FILE* stream, char (&name)[kNameSize]) {
-    long length = ReadToken(stream, name, sizeof name);
-    if (length < 0 || static_cast<size_t>(length) > kNameBytes) name[0] = '\0';
+// Reads one name; false when the file ends first. A name over 60 bytes
+// reads as empty in entries (never cut), and whole, up to 255 bytes, in text.
+static bool ReadName(FILE* stream, char (&name)[kNameSize], char* text, bool* tooLong) {
+    char token[kListTokenBytes + 1];
+    long length = ReadToken(stream, token, sizeof token);
+    if (text) memcpy(text, token, sizeof token);
+    if (length > static_cast<long>(kListTokenBytes)) *tooLong = true;
+    if (length < 0 || static_cast<size_t>(length) > kNameBytes)
+        name[0] = '\0';
+    else
+        memcpy(name, token, static_cast<size_t>(length) + 1);
+    return length >= 0;
 }
 
 // The count token as written: what kind of text it shows, from the bytes
@@ -85,41 +94,61 @@ static ListFormat CountFormat(const char* token, long length, size_t size) {
     return kListInFormat;
 }
 
-int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity, ListFormat* format) {
+int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity, ListFormat* format,
+                     PairEntryText* texts) {
     char token[20];  // longer count tokens are cut to their first 19 bytes
     if (overCapacity) *overCapacity = false;
     if (format) *format = kListNoCount;
     long length = ReadToken(stream, token, sizeof token);
     if (length < 0) return 0;
-    if (format) *format = CountFormat(token, length, sizeof token);
+    ListFormat read = CountFormat(token, length, sizeof token);
     double value = ParseCount(token);
     if (overCapacity) *overCapacity = value > capacity;
     int count;
     if (value > capacity) count = capacity;
     else if (value > 0) count = static_cast<int>(value);
     else count = 0;
+    bool complete = true, tooLong = false;
     for (int i = 0; i < count; ++i) {
-        ReadName(stream, entries[i].jpgName);
-        ReadName(stream, entries[i].bmpName);
+        complete &= ReadName(stream, entries[i].jpgName, texts ? texts[i].jpgName : nullptr, &tooLong);
+        complete &= ReadName(stream, entries[i].bmpName, texts ? texts[i].bmpName : nullptr, &tooLong);
     }
+    // A count that disagrees with the names would leave an entry unread or
+    // read a half one: the restorer could not say what is left to do.
     char next[2];
-    if (format && *format == kListInFormat && count == 0 && ReadToken(stream, next, sizeof next) >= 0)
-        *format = kListNamesAfterNoEntries;
+    if (read != kListInFormat || value > capacity) {
+    } else if (!complete) {
+        read = kListFewerNamesThanCount;
+    } else if (ReadToken(stream, next, sizeof next) >= 0) {
+        read = kListMoreNamesThanCount;
+    } else if (tooLong) {
+        read = kListNameTooLong;
+    }
+    if (format) *format = read;
     return count;
 }
 
-bool SavePairListFile(const char* path, const PairEntry* entries, int count) {
-    // The count line and two names of at most 60 bytes per entry, each with CR LF.
-    static const size_t kLineBytes = kNameBytes + 2;
+// The count line and each name, every line ended by CR LF, in one step.
+template <typename Entry>
+static bool SaveList(const char* path, const Entry* entries, int count) {
+    static const size_t kLineBytes = sizeof entries->jpgName + 1;
     char text[16 + 2 * kLineBytes * kListCapacity];
     if (count < 0 || count > kListCapacity) return false;
     int used = snprintf(text, sizeof text, "%d\r\n", count);
     for (int i = 0; i < count; ++i)
         used += snprintf(text + used, sizeof text - static_cast<size_t>(used), "%.*s\r\n%.*s\r\n",
-                         static_cast<int>(kNameBytes), entries[i].jpgName, static_cast<int>(kNameBytes),
-                         entries[i].bmpName);
+                         static_cast<int>(sizeof entries->jpgName - 1), entries[i].jpgName,
+                         static_cast<int>(sizeof entries->bmpName - 1), entries[i].bmpName);
     SaveFile file;
     if (!BeginSave(&file, path)) return false;
     SaveBytes(&file, text, static_cast<size_t>(used));
     return CommitSave(&file);
+}
+
+bool SavePairListFile(const char* path, const PairEntry* entries, int count) {
+    return SaveList(path, entries, count);
+}
+
+bool SavePairListText(const char* path, const PairEntryText* entries, int count) {
+    return SaveList(path, entries, count);
 }

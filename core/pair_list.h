@@ -25,7 +25,17 @@ enum ListFormat {
     kListByteOrderMark,      // UTF-8's mark before the count
     kListWideText,           // UTF-16, with or without its mark
     kListCountNotDecimal,    // a sign, a fraction, hexadecimal, a word...
-    kListNamesAfterNoEntries,  // a count of 0 followed by names
+    kListMoreNamesThanCount,   // names past the last entry the count allows
+    kListFewerNamesThanCount,  // the file (or an end-of-text byte) ends before the last entry
+    kListNameTooLong,          // a name longer than any path the list may name
+};
+
+// A name as the file holds it, of up to 255 bytes: an entry no program can
+// use (a name over 60 bytes) is still written back unchanged.
+constexpr size_t kListTokenBytes = 255;
+struct PairEntryText {
+    char jpgName[kListTokenBytes + 1];
+    char bmpName[kListTokenBytes + 1];
 };
 
 // Reads a list file into entries[0 .. capacity-1] and returns the count.
@@ -37,12 +47,15 @@ enum ListFormat {
 // it does for Windows' text-mode streams, so every reader of a list reads
 // the same names whatever the mode and platform.
 // format, when given, tells whether the file is in the format; the count is
-// read the same way either way.
+// read the same way either way. texts, when given, receives each entry's
+// names as written (cut to 255 bytes: such a list is not in the format).
 int ReadPairListFile(FILE* stream, PairEntry* entries, int capacity, bool* overCapacity = nullptr,
-                     ListFormat* format = nullptr);
+                     ListFormat* format = nullptr, PairEntryText* texts = nullptr);
 
 // Replaces the file at path by a list of the entries in one step: the
 // count, then each name, every line ended by CR LF; written
 // beside it, then renamed over it (with its data on the disk first when
 // saves are durable). False, the old file as it was, when anything failed.
 bool SavePairListFile(const char* path, const PairEntry* entries, int count);
+// The same for names as a list file held them.
+bool SavePairListText(const char* path, const PairEntryText* entries, int count);

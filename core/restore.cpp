@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "bounded_string.h"
@@ -13,6 +14,7 @@
 
 static char FolderPrefix[kUtf8PathSize];
 static PairEntry Entries[kListCapacity];
+static PairEntryText Texts[kListCapacity];   // the names as the list holds them, to write back
 static int EntryCount;
 static EntryProblem Problems[kListCapacity];
 static FileIdentity Sources[kListCapacity];  // each JPEG as it was before any work
@@ -45,26 +47,97 @@ static bool LockFolderAlone() {
     return true;
 }
 
+// A file of the folder that a list entry names (in any spelling): never a
+// leftover to clean up, whatever its name.
+static bool IsListedFile(const char* path, void*) {
+    char named[kUtf8PathSize];
+    for (int i = 0; i < EntryCount; ++i)
+        if ((EntryPath(named, Entries[i].jpgName) && SameFileName(path, named)) ||
+            (EntryPath(named, Entries[i].bmpName) && SameFileName(path, named)))
+            return true;
+    return false;
+}
+
+// Reads a list file of the folder in the format; false when it is not one.
+static bool ReadListInFormat(const char* name, PairEntry* entries, PairEntryText* texts, int* count) {
+    char path[kUtf8PathSize];
+    FILE* list = EntryPath(path, name) && IsPlainFile(path) ? OpenFile(path, "r") : nullptr;
+    if (!list) return false;
+    bool overCapacity = false;
+    ListFormat format = kListNoCount;
+    *count = ReadPairListFile(list, entries, kListCapacity, &overCapacity, &format, texts);
+    bool readWell = !ferror(list) && !overCapacity && format == kListInFormat;
+    fclose(list);
+    return readWell;
+}
+
+static bool SameEntryText(const PairEntryText& a, const PairEntryText& b) {
+    return strcmp(a.jpgName, b.jpgName) == 0 && strcmp(a.bmpName, b.bmpName) == 0;
+}
+
+// A run killed after it recorded its restored entries: their JPEGs go (while
+// each BMP is there) and their entries leave the list, before anything else.
+// An entry whose JPEG cannot be deleted stays listed (listed again, when
+// the list was already gone). The record goes last.
+static void FinishRecordedDeletions() {
+    static PairEntry done[kListCapacity], listed[kListCapacity];
+    static PairEntryText doneTexts[kListCapacity], listedTexts[kListCapacity];
+    char journal[kUtf8PathSize], list[kUtf8PathSize];
+    int doneCount = 0, listedCount = 0;
+    if (!EntryPath(journal, kRestoreJournalFileName) || !EntryPath(list, kPairListFileName) || !IsPlainFile(journal))
+        return;
+    bool listThere = IsPlainFile(list);
+    if (!ReadListInFormat(kRestoreJournalFileName, done, doneTexts, &doneCount) ||
+        (listThere && !ReadListInFormat(kPairListFileName, listed, listedTexts, &listedCount)))
+        return;  // not ours to finish: the list is read as it is
+    int kept = 0;
+    for (int i = 0; i < listedCount; ++i) {
+        bool finished = false;
+        for (int j = 0; j < doneCount && !finished; ++j) finished = SameEntryText(listedTexts[i], doneTexts[j]);
+        if (!finished) listedTexts[kept++] = listedTexts[i];
+    }
+    for (int i = 0; i < doneCount; ++i) {
+        char jpeg[kUtf8PathSize], bmp[kUtf8PathSize];
+        bool gone = EntryPath(jpeg, done[i].jpgName) && EntryPath(bmp, done[i].bmpName) && IsPlainFile(bmp) &&
+                    (!IsPlainFile(jpeg) || RemoveFile(jpeg));
+        if (!gone && kept < kListCapacity) listedTexts[kept++] = doneTexts[i];
+    }
+    bool updated = true;
+    if (kept == 0) {
+        MakeReplaceable(list);
+        updated = !listThere || RemoveFile(list);
+    } else if (kept != listedCount || !listThere) {
+        MakeReplaceable(list);
+        updated = SavePairListText(list, listedTexts, kept);
+    }
+    if (!updated) return;  // the record stays for the next run
+    FlushFolder(FolderPrefix);
+    RemoveFile(journal);
+}
+
 bool ReadRestoreList(const char* folderPrefix) {
     EntryCount = 0;
     UnlockFolder(&Lock);
-    char path[kUtf8PathSize];
-    if (!CopyString(FolderPrefix, folderPrefix) || !EntryPath(path, kPairListFileName) || !IsPlainFile(path))
+    char path[kUtf8PathSize], journal[kUtf8PathSize];
+    if (!CopyString(FolderPrefix, folderPrefix) || !EntryPath(path, kPairListFileName) ||
+        !EntryPath(journal, kRestoreJournalFileName))
         return false;
+    bool recorded = IsPlainFile(journal);
+    if (!IsPlainFile(path) && !recorded) return false;
     if (!LockFolderAlone()) return false;
-    FILE* list = OpenFile(path, "r");
-    bool overCapacity = false;
-    ListFormat format = kListNoCount;
-    int count = list ? ReadPairListFile(list, Entries, kListCapacity, &overCapacity, &format) : 0;
-    bool readWell = list && !ferror(list) && !overCapacity && format == kListInFormat;
-    if (list) fclose(list);
-    if (!readWell) {
+    FinishRecordedDeletions();
+    int count = 0;
+    bool listRead = ReadListInFormat(kPairListFileName, Entries, Texts, &count);
+    // A run that restored everything and was killed before its last
+    // deletions: finished now, nothing left to do.
+    bool nothingLeft = recorded && !IsPlainFile(path);
+    if (!listRead && !nothingLeft) {
         UnlockFolder(&Lock);
         return false;
     }
-    EntryCount = count;
+    EntryCount = listRead ? count : 0;
     // What a killed run's saves left behind; no other restorer is at work here.
-    RemoveSaveLeftovers(FolderPrefix);
+    RemoveSaveLeftovers(FolderPrefix, IsListedFile, nullptr);
     return true;
 }
 
@@ -140,20 +213,39 @@ static void DecideRestored() {
     }
 }
 
-// The list first: deleted when everything was restored, else replaced by
-// the entries still to do, so a later run can finish the job. Only a list
-// that says what remains allows the JPEGs to go. An entry with an empty
-// name (a list cut short) cannot be written back and is left out of it.
+// The list: deleted when everything was restored, else replaced by the
+// entries still to do, each as the list held it, so a later run can finish
+// the job. Only a list that says what remains allows the JPEGs to go.
 static bool UpdateList(int notRestored) {
     char path[kUtf8PathSize];
     if (!EntryPath(path, kPairListFileName)) return false;
     if (notRestored == 0) return RemoveFile(path) || !IsPlainFile(path);
     MakeReplaceable(path);
-    static PairEntry remaining[kListCapacity];
+    static PairEntryText remaining[kListCapacity];
     int kept = 0;
     for (int i = 0; i < EntryCount; ++i)
-        if (!Restored[i] && Entries[i].jpgName[0] && Entries[i].bmpName[0]) remaining[kept++] = Entries[i];
-    return SavePairListFile(path, remaining, kept);
+        if (!Restored[i]) remaining[kept++] = Texts[i];
+    return SavePairListText(path, remaining, kept);
+}
+
+// Before the list changes, the restored entries are recorded on the disk,
+// so that a run killed between the list update and the JPEG deletions
+// leaves what the next run needs to finish them.
+static bool RecordRestored() {
+    static PairEntryText done[kListCapacity];
+    char path[kUtf8PathSize];
+    int count = 0;
+    for (int i = 0; i < EntryCount; ++i)
+        if (Restored[i]) done[count++] = Texts[i];
+    if (count == 0) return true;
+    if (!EntryPath(path, kRestoreJournalFileName) || !SavePairListText(path, done, count)) return false;
+    FlushFolder(FolderPrefix);
+    return true;
+}
+
+static void RemoveRecord() {
+    char path[kUtf8PathSize];
+    if (EntryPath(path, kRestoreJournalFileName)) RemoveFile(path);
 }
 
 // Deletes each restored entry's JPEG, provided the file at its name is still
@@ -210,12 +302,18 @@ int RestoreListedFiles(int workers, RestoreReport report, void* context) {
     for (int i = 0; i < EntryCount; ++i)
         if (!Restored[i]) ++notRestored;
     int outcome = notRestored == 0 ? kRestoredAll : kRestoredPart;
-    if (!UpdateList(notRestored)) {
+    if (!RecordRestored()) {
         outcome = kRestoredPart;  // every JPEG stays for the next run
+    } else if (!UpdateList(notRestored)) {
+        outcome = kRestoredPart;  // every JPEG stays for the next run
+        RemoveRecord();
     } else if (int kept = DeleteRestoredJpegs()) {
-        // The list said they were done: it now names them again.
-        UpdateList(notRestored + kept);
+        // The list said they were done: it now names them again. Should
+        // that fail, the record stays and the next run finishes the job.
+        if (UpdateList(notRestored + kept)) RemoveRecord();
         outcome = kRestoredPart;
+    } else {
+        RemoveRecord();
     }
     UnlockFolder(&Lock);
     return outcome;

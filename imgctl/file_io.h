@@ -7,6 +7,16 @@
 
 #include "text_encoding.h"
 
+// Antivirus programs and indexers open each new file for a moment without
+// letting others replace or delete it. A file call refused for sharing or
+// access (Windows) is tried again after growing waits, about 4 seconds in
+// all per call. After a failed call, with tries starting at 0: true when it
+// was such a refusal and time is left, having waited; the call's reason is
+// kept for the caller.
+bool WaitWhileHeld(int* tries);
+// Waits made so far by every file call, for a report.
+unsigned long HeldFileWaits();
+
 // Reads a whole file into a block from TakeBlock. Refuses files larger than
 // maxBytes. The caller hands the block back with GiveBlock.
 bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* size);
@@ -42,6 +52,9 @@ struct SaveFile {
 bool BeginSave(SaveFile* file, const char* target);
 // Whether a file name is one such temporary name.
 bool IsSaveTemporaryName(const char* name);
+// The same in any case of its letters: Windows resolves "~TV1_1.TMP" to the
+// file "~tv1_1.tmp".
+bool IsSaveTemporaryNameInAnyCase(const char* name);
 void SaveBytes(SaveFile* file, const void* data, size_t size);
 // Writes size bytes at byte at of the file, for a file written out of order.
 // What SaveBytes gathered is written first; after this call, the rest of the
@@ -53,6 +66,8 @@ bool CommitSave(SaveFile* file);
 void AbortSave(SaveFile* file);
 
 // Removes the temporary files of the saves under way, for a program stopped
-// by Ctrl-C or a termination signal. Safe inside a signal handler: it only
-// reads flags and removes files.
+// by Ctrl-C or a termination signal. From then on BeginSave refuses (EINTR);
+// a save in the middle of making its file is waited for, a second at most.
+// Safe inside a signal handler: it only sets and reads flags, sleeps and
+// removes files.
 void RemoveUnfinishedSaves();

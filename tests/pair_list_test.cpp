@@ -89,7 +89,7 @@ TEST_F(PairListFile, FormatIsToldApartFromTextThatOnlyLooksLikeAList) {
         {"1" + entry, kListInFormat},
         {" \t0001 \r\n a.jpg a.bmp", kListInFormat},
         {"0\r\n", kListInFormat},
-        {"200" + entry, kListInFormat},
+        {"200" + entry, kListFewerNamesThanCount},
         {"", kListNoCount},
         {" \r\n", kListNoCount},
         {"\xEF\xBB\xBF" "1" + entry, kListByteOrderMark},
@@ -100,7 +100,13 @@ TEST_F(PairListFile, FormatIsToldApartFromTextThatOnlyLooksLikeAList) {
         {"+1" + entry, kListCountNotDecimal},
         {"1.0" + entry, kListCountNotDecimal},
         {"00000000000000000001" + entry, kListCountNotDecimal},
-        {"0" + entry, kListNamesAfterNoEntries},
+        {"0" + entry, kListMoreNamesThanCount},
+        {"1" + entry + "b.jpg b.bmp", kListMoreNamesThanCount},
+        {"2" + entry, kListFewerNamesThanCount},
+        {"2" + entry + "b.jpg\r\n", kListFewerNamesThanCount},
+        {"2" + entry + "\x1A" "b.jpg\r\nb.bmp\r\n", kListFewerNamesThanCount},
+        {"1\r\n" + std::string(255, 'x') + " a.bmp", kListInFormat},
+        {"1\r\n" + std::string(256, 'x') + " a.bmp", kListNameTooLong},
     };
     for (const auto& c : cases) {
         ListFormat format = kListInFormat;

@@ -78,15 +78,17 @@ bool AnyTemporary(const std::string& folder) {
     return false;
 }
 
-PROCESS_INFORMATION StartRestorer(const std::string& folder) {
-    std::string line = "\"" + Restorer() + "\" " + folder + "\\";
+// Installers quote the program's path; some do not, and start it from
+// another folder than the install folder.
+PROCESS_INFORMATION StartRestorer(const std::string& folder, bool quoted = true, const std::string& from = "") {
+    std::string line = (quoted ? "\"" + Restorer() + "\" " : Restorer() + " ") + folder + "\\";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
-    EXPECT_TRUE(CreateProcessA(Restorer().c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                               &startup, &process))
+    EXPECT_TRUE(CreateProcessA(Restorer().c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               (from.empty() ? folder : from).c_str(), &startup, &process))
         << GetLastError();
     return process;
 }
@@ -105,6 +107,97 @@ DWORD RunHidden(const std::string& folder) {
     PROCESS_INFORMATION process = StartRestorer(folder);
     return Finish(process);
 }
+
+// Calls back, on a thread of its own, with each file name made, renamed to
+// or removed in a folder, as Windows reports them.
+class FolderWatch {
+public:
+    using Change = void (*)(DWORD action, const std::wstring& path, void* context);
+    FolderWatch(const std::string& folder, Change change, void* context) : change_(change), context_(context) {
+        folder_.assign(folder.begin(), folder.end());
+        folder_ += L"\\";
+        handle_ = CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+        stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+        WaitForSingleObject(ready_, 5000);
+    }
+    ~FolderWatch() {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, INFINITE);
+        for (HANDLE h : {thread_, stop_, ready_, handle_}) CloseHandle(h);
+    }
+
+private:
+    static DWORD WINAPI Watch(void* self) {
+        FolderWatch& watch = *static_cast<FolderWatch*>(self);
+        alignas(DWORD) static thread_local char buffer[64 << 10];
+        OVERLAPPED overlapped = {};
+        overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        for (;;) {
+            ResetEvent(overlapped.hEvent);
+            if (!ReadDirectoryChangesW(watch.handle_, buffer, sizeof buffer, FALSE,
+                                       FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE, nullptr, &overlapped,
+                                       nullptr))
+                break;
+            SetEvent(watch.ready_);
+            HANDLE events[] = {overlapped.hEvent, watch.stop_};
+            DWORD bytes = 0;
+            if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 ||
+                !GetOverlappedResult(watch.handle_, &overlapped, &bytes, FALSE)) {
+                CancelIo(watch.handle_);
+                break;
+            }
+            for (char* at = buffer; bytes > 0;) {
+                auto* info = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(at);
+                std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+                watch.change_(info->Action, watch.folder_ + name, watch.context_);
+                if (!info->NextEntryOffset) break;
+                at += info->NextEntryOffset;
+            }
+        }
+        SetEvent(watch.ready_);
+        CloseHandle(overlapped.hEvent);
+        return 0;
+    }
+    Change change_;
+    void* context_;
+    std::wstring folder_;
+    HANDLE handle_, stop_, ready_, thread_;
+};
+
+// What antivirus programs do: each new file is opened for a moment without
+// letting others write, rename or delete it.
+struct Scanner {
+    LONG holding = 0, held = 0;
+    static void Hold(DWORD action, const std::wstring& path, void* context) {
+        if (action != FILE_ACTION_ADDED && action != FILE_ACTION_RENAMED_NEW_NAME && action != FILE_ACTION_MODIFIED)
+            return;
+        struct Job {
+            Scanner* scanner;
+            std::wstring path;
+        };
+        auto* job = new Job{static_cast<Scanner*>(context), path};
+        InterlockedIncrement(&job->scanner->holding);
+        auto run = [](void* data) -> DWORD {
+            Job* job = static_cast<Job*>(data);
+            HANDLE file = CreateFileW(job->path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                InterlockedIncrement(&job->scanner->held);
+                Sleep(300);
+                CloseHandle(file);
+            }
+            InterlockedDecrement(&job->scanner->holding);
+            delete job;
+            return 0;
+        };
+        CloseHandle(CreateThread(nullptr, 0, run, job, 0, nullptr));
+    }
+    void Finish() {
+        while (InterlockedCompareExchange(&holding, 0, 0) != 0) Sleep(10);
+    }
+};
 
 // Removable even when a test leaves read-only files behind.
 struct Scratch : TempFolder {
@@ -269,6 +362,104 @@ TEST(RestorerEdge, ARerunAfterAKillFinishesTheWork) {
     for (const char* name : {"~tvnotours.tmp", "~tv1_2.txt"}) EXPECT_TRUE(left[name] == foreign) << name;
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(0, MaxDifference(picture, LoadBmpPixels(here / ("big" + std::to_string(i) + ".bmp")))) << i;
+}
+
+// A scanner holding each new file for 300 ms: every picture restored, the
+// list and every JPEG gone, nothing of the restorer's left.
+TEST(RestorerEdge, AScannerHoldingEachNewFileOnlyDelaysTheRestore) {
+    Scratch here;
+    Pairs list;
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i) {
+        names.push_back("p" + std::to_string(i) + ".jpg");
+        list.push_back({names.back(), "p" + std::to_string(i) + ".bmp"});
+    }
+    Pixels picture = PlaceJpegs(here, names, 64, 48);
+    WriteText(here / "tvfile.txt", ListText(list));
+    Scanner scanner;
+    DWORD code;
+    {
+        FolderWatch watch(here.Path(), Scanner::Hold, &scanner);
+        DWORD start = GetTickCount();
+        code = RunHidden(here.Path());
+        printf("restored under the scanner in %.1f s, %ld files held\n", (GetTickCount() - start) / 1000.0,
+               scanner.held);
+    }
+    scanner.Finish();
+    EXPECT_EQ(0u, code);
+    EXPECT_GT(scanner.held, 40);
+    Files left = FolderFiles(here.Path());
+    EXPECT_EQ(40u, left.size());  // the BMPs alone
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(0, MaxDifference(picture, LoadBmpPixels(here / ("p" + std::to_string(i) + ".bmp")))) << i;
+}
+
+// A JPEG another program keeps open cannot be deleted: its entry stays, and
+// once it is let go a rerun finishes.
+TEST(RestorerEdge, AJpegHeldOpenKeepsItsEntry) {
+    Scratch here;
+    PlaceJpegs(here, {"a.jpg", "b.jpg"}, 32, 24);
+    WriteText(here / "tvfile.txt", ListText({{"a.jpg", "a.bmp"}, {"b.jpg", "b.bmp"}}));
+    HANDLE held = CreateFileA((here / "b.jpg").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_EQ(1u, RunHidden(here.Path()));
+    CloseHandle(held);
+    EXPECT_EQ(ListText({{"b.jpg", "b.bmp"}}), FileText(here / "tvfile.txt"));
+    EXPECT_FALSE(FileExists(here / "a.jpg") || FileExists(here / "tvdone.txt"));
+    EXPECT_EQ(0u, RunHidden(here.Path()));
+    EXPECT_EQ(2u, FolderFiles(here.Path()).size());  // the BMPs alone
+}
+
+// Killed the moment the list changes (deleted, or rewritten to the entry
+// not restored): the rerun finishes the deletions.
+TEST(RestorerEdge, ARerunAfterAKillAtTheListUpdateFinishesTheDeletions) {
+    struct Kill {
+        HANDLE process = nullptr;
+        static void OnChange(DWORD action, const std::wstring& path, void* context) {
+            Kill& kill = *static_cast<Kill*>(context);
+            bool list = path.size() >= 10 && path.compare(path.size() - 10, 10, L"tvfile.txt") == 0;
+            if (list && (action == FILE_ACTION_REMOVED || action == FILE_ACTION_RENAMED_NEW_NAME) && kill.process)
+                TerminateProcess(kill.process, 99);
+        }
+    };
+    for (bool oneMissing : {false, true}) {
+        SCOPED_TRACE(oneMissing ? "list rewritten" : "list deleted");
+        TempFolder here;
+        Pairs list;
+        std::vector<std::string> names;
+        for (int i = 0; i < 200; ++i) {
+            names.push_back("p" + std::to_string(i) + ".jpg");
+            list.push_back({names.back(), "p" + std::to_string(i) + ".bmp"});
+        }
+        if (oneMissing) list.back() = {"absent.jpg", "absent.bmp"}, names.pop_back();
+        PlaceJpegs(here, names, 16, 16);
+        WriteText(here / "tvfile.txt", ListText(list));
+        Kill kill;
+        PROCESS_INFORMATION process = StartRestorer(here.Path());
+        {
+            kill.process = process.hProcess;
+            FolderWatch watch(here.Path(), Kill::OnChange, &kill);
+            WaitForSingleObject(process.hProcess, 120000);
+        }
+        EXPECT_EQ(99u, Finish(process)) << "not killed at the list update";
+        EXPECT_EQ(oneMissing ? 1u : 0u, RunHidden(here.Path()));
+        EXPECT_TRUE(FileNames(here.Path(), "p*.jpg").empty());
+        EXPECT_FALSE(FileExists(here / "tvdone.txt"));
+        EXPECT_EQ(oneMissing, FileExists(here / "tvfile.txt"));
+        EXPECT_EQ(200u, FolderFiles(here.Path()).size());  // the BMPs, and the list of the one missing
+    }
+}
+
+// Started by an unquoted path from another folder: the folder on the
+// command line is the one restored.
+TEST(RestorerEdge, AnUnquotedStartFromAnotherFolderRestoresTheNamedFolder) {
+    TempFolder here, elsewhere;
+    Pixels picture = PlaceJpegs(here, {"a.jpg"}, 24, 16);
+    WriteText(here / "tvfile.txt", ListText({{"a.jpg", "a.bmp"}}));
+    PROCESS_INFORMATION process = StartRestorer(here.Path(), false, elsewhere.Path());
+    EXPECT_EQ(0u, Finish(process));
+    EXPECT_EQ(0, MaxDifference(picture, LoadBmpPixels(here / "a.bmp")));
+    EXPECT_TRUE(FolderFiles(elsewhere.Path()).empty());
 }
 
 }  // namespace
