@@ -48,6 +48,14 @@ bool IsPlainFile(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+static bool IsLink(const char* path) {
+    WidePath wide;
+    DWORD attributes = ToWidePath(path, &wide) ? GetFileAttributesW(wide.text) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
 void MakeReplaceable(const char* path) {
     WidePath wide;
     if (!ToWidePath(path, &wide)) return;
@@ -61,13 +69,16 @@ bool RemoveFile(const char* path) {
     if (!ToWidePath(path, &wide)) return false;
     if (DeleteFileW(wide.text)) return true;
     MakeReplaceable(path);
-    return DeleteFileW(wide.text) != 0;
+    int tries = 0;
+    while (!DeleteFileW(wide.text))
+        if (!WaitWhileHeld(&tries)) return false;
+    return true;
 }
 
 LockOutcome LockFolder(const char* folderPrefix, FolderLock* lock) {
     char path[kUtf8PathSize];
     WidePath wide;
-    if (!CopyString(path, folderPrefix) || !AppendString(path, "~tvlock.tmp") || !ToWidePath(path, &wide))
+    if (!CopyString(path, folderPrefix) || !AppendString(path, kLockFileName) || !ToWidePath(path, &wide))
         return kNoLock;
     HANDLE file = CreateFileW(wide.text, GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
@@ -85,7 +96,7 @@ void UnlockFolder(FolderLock* lock) {
     lock->handle = -1;
 }
 
-void RemoveSaveLeftovers(const char* folderPrefix) {
+void RemoveSaveLeftovers(const char* folderPrefix, KeepFile keep, void* context) {
     char pattern[kUtf8PathSize];
     WidePath wide;
     if (!CopyString(pattern, folderPrefix) || !AppendString(pattern, "~tv*.tmp") || !ToWidePath(pattern, &wide))
@@ -96,7 +107,8 @@ void RemoveSaveLeftovers(const char* folderPrefix) {
     do {
         char name[kUtf8PathSize], path[kUtf8PathSize];
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && WideToUtf8(found.cFileName, name, sizeof name) &&
-            IsSaveTemporaryName(name) && CopyString(path, folderPrefix) && AppendString(path, name))
+            IsSaveTemporaryName(name) && CopyString(path, folderPrefix) && AppendString(path, name) &&
+            !(keep && keep(path, context)))
             RemoveFile(path);
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -106,7 +118,11 @@ FILE* OpenFile(const char* path, const char* mode) {
     WidePath wide;
     wchar_t wideMode[8];
     if (!ToWidePath(path, &wide) || !Utf8ToWide(mode, wideMode, 8)) return nullptr;
-    return _wfopen(wide.text, wideMode);
+    FILE* file;
+    int tries = 0;
+    do file = _wfopen(wide.text, wideMode);
+    while (!file && WaitWhileHeld(&tries));
+    return file;
 }
 
 // NTFS keeps its own journal of renames.
@@ -135,6 +151,13 @@ bool IsPlainFile(const char* path) {
     return stat(path, &status) == 0 && S_ISREG(status.st_mode);
 }
 
+static bool IsLink(const char* path) {
+    struct stat status;
+    return lstat(path, &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+static bool IsSeparator(char c) { return c == '/'; }
+
 bool RemoveFile(const char* path) { return unlink(path) == 0; }
 
 // The file's mode does not keep a rename or an unlink from replacing it.
@@ -162,13 +185,13 @@ void UnlockFolder(FolderLock* lock) {
     lock->handle = -1;
 }
 
-void RemoveSaveLeftovers(const char* folderPrefix) {
+void RemoveSaveLeftovers(const char* folderPrefix, KeepFile keep, void* context) {
     DIR* folder = opendir(folderPrefix[0] ? folderPrefix : ".");
     if (!folder) return;
     while (const dirent* entry = readdir(folder)) {
         char path[kUtf8PathSize];
         if (IsSaveTemporaryName(entry->d_name) && CopyString(path, folderPrefix) && AppendString(path, entry->d_name) &&
-            IsPlainFile(path))
+            IsPlainFile(path) && !(keep && keep(path, context)))
             unlink(path);
     }
     closedir(folder);
@@ -186,3 +209,20 @@ void FlushFolder(const char* folderPrefix) {
 #endif
 
 bool SameFile(const FileIdentity& a, const FileIdentity& b) { return a.volume == b.volume && a.index == b.index; }
+
+// Each folder below the prefix, then the file. A "." component stays where
+// it is, and would name the prefix itself.
+bool PassesThroughLink(const char* folderPrefix, const char* path) {
+    size_t start = strlen(folderPrefix);
+    char part[kUtf8PathSize];
+    if (strncmp(path, folderPrefix, start) != 0 || !CopyString(part, path)) return true;
+    for (size_t i = start, component = start;; ++i) {
+        if (path[i] != '\0' && !IsSeparator(path[i])) continue;
+        bool stays = i == component || (i == component + 1 && path[component] == '.');
+        part[i] = '\0';
+        if (!stays && IsLink(part)) return true;
+        if (path[i] == '\0') return false;
+        part[i] = path[i];
+        component = i + 1;
+    }
+}

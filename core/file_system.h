@@ -21,6 +21,12 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b);
 bool SameFileName(const char* a, const char* b);
 // An existing file that is not a folder.
 bool IsPlainFile(const char* path);
+// Whether path (folderPrefix and a name below it) passes through a link: a
+// folder of the name, or the file itself, that is a reparse point (Windows:
+// a junction, a symbolic link) or a symbolic link (Linux). Written or
+// deleted through one, a file outside the folder would go. The folder
+// itself may be reached through links: the installer chose it.
+bool PassesThroughLink(const char* folderPrefix, const char* path);
 // Deletes a file, a read-only one too (an installer may copy the attribute).
 bool RemoveFile(const char* path);
 // Clears the read-only attribute, so that a save may replace the file.
@@ -36,6 +42,7 @@ void FlushFolder(const char* folderPrefix);
 // holder can open and that goes when closed ("~tvlock.tmp"); on Linux a lock
 // on the folder itself. kNoLock: the folder cannot hold one (the work goes
 // on without it, as it did before there was one).
+constexpr char kLockFileName[] = "~tvlock.tmp";
 enum LockOutcome { kLocked, kLockedElsewhere, kNoLock };
 struct FolderLock {
     intptr_t handle = -1;
@@ -44,5 +51,7 @@ LockOutcome LockFolder(const char* folderPrefix, FolderLock* lock);
 void UnlockFolder(FolderLock* lock);
 
 // Removes the temporary files that saves into the folder left when their
-// program was killed (those of the codec's naming rule, and no others).
-void RemoveSaveLeftovers(const char* folderPrefix);
+// program was killed (those of the codec's naming rule, and no others), but
+// never one that keep, when given, says is a file the caller needs.
+typedef bool (*KeepFile)(const char* path, void* context);
+void RemoveSaveLeftovers(const char* folderPrefix, KeepFile keep = nullptr, void* context = nullptr);

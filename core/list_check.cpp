@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "file_io.h"
 #include "file_system.h"
 
 bool IsCarriableName(const char* name) {
@@ -25,16 +26,36 @@ bool ListEntryPath(char (&path)[kUtf8PathSize], const char* folderPrefix, const 
            CopyString(path, folderPrefix) && AppendString(path, name);
 }
 
+// A file the restorer makes for itself: a save's temporary file, which a
+// rerun removes unread, the folder's lock, or the record of what a restore
+// restored. Windows reads such a name in any case and without trailing dots.
+static bool IsRestorersName(const char* listName) {
+    char whole[kNameSize];
+    if (!CopyString(whole, listName)) return false;
+    for (size_t length = strlen(whole); length > 0 && whole[length - 1] == '.'; --length) whole[length - 1] = '\0';
+    const char* name = FileNamePart(whole);
+    return IsSaveTemporaryNameInAnyCase(name) || SameNameIgnoringCase(name, kLockFileName) ||
+           SameNameIgnoringCase(whole, kRestoreJournalFileName);
+}
+
 // What the names alone say, before any file is looked at.
 static EntryProblem NameProblem(const char* folderPrefix, const PairEntry& entry) {
     if (!IsCarriableName(entry.jpgName) || !IsCarriableName(entry.bmpName) || !IsShiftJis(entry.jpgName) ||
         !IsShiftJis(entry.bmpName))
         return kEntryNameNotCarried;
     if (!IsPlainRelativeName(entry.jpgName) || !IsPlainRelativeName(entry.bmpName)) return kEntryNameLeavesFolder;
+    if (IsRestorersName(entry.jpgName) || IsRestorersName(entry.bmpName)) return kEntryNameIsRestorers;
     char path[kUtf8PathSize];
     if (!ListEntryPath(path, folderPrefix, entry.jpgName) || !ListEntryPath(path, folderPrefix, entry.bmpName))
         return kEntryPathTooLong;
     return kEntryRestorable;
+}
+
+// Written or deleted through a link, a file outside the folder would go.
+static bool EntryThroughLink(const char* folderPrefix, const PairEntry& entry) {
+    char path[kUtf8PathSize];
+    return (ListEntryPath(path, folderPrefix, entry.jpgName) && PassesThroughLink(folderPrefix, path)) ||
+           (ListEntryPath(path, folderPrefix, entry.bmpName) && PassesThroughLink(folderPrefix, path));
 }
 
 // Names alone cannot tell whether a BMP would land on a file already there
@@ -50,6 +71,8 @@ void CheckListEntries(const char* folderPrefix, const PairEntry* entries, int co
     bool listKnown = ListEntryPath(path, folderPrefix, kPairListFileName) && IdentifyFile(path, &list);
     for (int i = 0; i < count; ++i) {
         problems[i] = NameProblem(folderPrefix, entries[i]);
+        if (problems[i] == kEntryRestorable && EntryThroughLink(folderPrefix, entries[i]))
+            problems[i] = kEntryThroughLink;
         sourceKnown[i] = problems[i] == kEntryRestorable && ListEntryPath(path, folderPrefix, entries[i].jpgName) &&
                          IsPlainFile(path) && IdentifyFile(path, &sources[i]);
     }

@@ -15,6 +15,8 @@ enum EntryProblem {
     kEntryBmpIsItsJpeg,      // the BMP would overwrite its own JPEG
     kEntryBmpIsAnotherJpeg,  // ... another entry's JPEG
     kEntryBmpIsListFile,     // ... the list file
+    kEntryNameIsRestorers,   // a name of the restorer's own files: a save's temporary file, the lock
+    kEntryThroughLink,       // a folder of a name, or the file, is a link that may lead out of the folder
 };
 
 // Whether a name survives being written into a list file and read back:

@@ -11,6 +11,9 @@ struct PairEntry {
 };
 
 constexpr char kPairListFileName[] = "tvfile.txt";
+// The restored entries of a restore, in the list's format, recorded beside
+// the list before it changes and removed once their JPEGs are gone.
+constexpr char kRestoreJournalFileName[] = "tvdone.txt";
 // Entries a list may hold: the workbench's capacity. The restorer refuses a
 // list that claims more.
 constexpr int kListCapacity = 200;

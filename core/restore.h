@@ -11,10 +11,6 @@ enum RestoreOutcome {
     kNoList = 2,        // no list to read (cannot be opened, or claims too many)
 };
 
-// The restored entries of a run, recorded beside the list before it
-// changes and removed once their JPEGs are gone.
-constexpr char kRestoreJournalFileName[] = "tvdone.txt";
-
 // Reads folderPrefix + "tvfile.txt", having first finished what a killed
 // run recorded. False when there is no list to read; then nothing may be
 // touched. True with no entries when the killed run's work was all.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "blocks.h"
 #include "bounded_string.h"
@@ -61,11 +62,27 @@ static bool WideOf(const char* path, WidePath* wide) {
     return false;
 }
 
+static std::atomic<unsigned long> HeldWaits{0};
+
+bool WaitWhileHeld(int* tries) {
+    static const DWORD kWaitsMs[] = {10, 20, 40, 80, 160, 320, 500, 500, 500, 500, 500, 500, 500, 500};
+    DWORD error = GetLastError();
+    bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+    if (!held || *tries >= static_cast<int>(sizeof kWaitsMs / sizeof kWaitsMs[0])) return false;
+    Sleep(kWaitsMs[(*tries)++]);
+    ++HeldWaits;
+    SetLastError(error);
+    return true;
+}
+
 static intptr_t OpenForReading(const char* path) {
     WidePath wide;
     if (!WideOf(path, &wide)) return -1;
-    HANDLE h = CreateFileW(wide.text, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE h;
+    int tries = 0;
+    do h = CreateFileW(wide.text, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    while (h == INVALID_HANDLE_VALUE && WaitWhileHeld(&tries));
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
 }
 static bool FileSize(intptr_t f, uint64_t* size) {
@@ -113,12 +130,17 @@ static intptr_t CreateNew(const char* path) {
 }
 static bool ReplaceFile(const char* from, const char* to) {
     WidePath wideFrom, wideTo;
-    return WideOf(from, &wideFrom) && WideOf(to, &wideTo) &&
-           MoveFileExW(wideFrom.text, wideTo.text, MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!WideOf(from, &wideFrom) || !WideOf(to, &wideTo)) return false;
+    int tries = 0;
+    while (!MoveFileExW(wideFrom.text, wideTo.text, MOVEFILE_REPLACE_EXISTING))
+        if (!WaitWhileHeld(&tries)) return false;
+    return true;
 }
 static void RemoveFile(const char* path) {
     WidePath wide;
-    if (ToWidePath(path, &wide)) DeleteFileW(wide.text);
+    int tries = 0;
+    if (ToWidePath(path, &wide))
+        while (!DeleteFileW(wide.text) && WaitWhileHeld(&tries)) {}
 }
 static unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 static bool FlushToDisk(intptr_t f) { return FlushFileBuffers(reinterpret_cast<HANDLE>(f)) != 0; }
@@ -128,6 +150,9 @@ static void Reserve(intptr_t, uint64_t, size_t) {}
 
 static int SystemError() { return errno; }
 static void ClearSystemError() { errno = 0; }
+// Nothing on these systems keeps a file from being replaced or deleted.
+bool WaitWhileHeld(int*) { return false; }
+static unsigned long HeldWaits = 0;
 static intptr_t OpenForReading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
 static bool FileSize(intptr_t f, uint64_t* size) {
     struct stat st;
@@ -198,6 +223,8 @@ static void Reserve(intptr_t f, uint64_t at, size_t size) {
 }
 
 #endif
+
+unsigned long HeldFileWaits() { return HeldWaits; }
 
 // A read that came short: the end of a file that shrank since it was
 // opened, or the system's failure.
@@ -310,36 +337,75 @@ bool ReadWholeFile(const char* path, uint64_t maxBytes, uint8_t** data, size_t* 
 }
 
 // The temporary files of saves under way, for RemoveUnfinishedSaves. A save
-// that finds every place taken goes untracked: a stop then leaves its file.
+// claims its place with its path before it makes the file, so a stop either
+// finds the file or keeps it from being made; once a stop is asked for, no
+// save begins.
 namespace {
 const int kTrackedSaves = 64;
-enum { kFree, kClaimed, kActive };
+// kClaimed: the path is being written; kMaking: the file is being made;
+// kRemoving: taken over by a stop, never handed back.
+enum { kFree, kClaimed, kMaking, kActive, kRemoving };
 struct TrackedSave {
     std::atomic<int> state{kFree};
     char path[sizeof SaveFile::temporary];
 };
 TrackedSave Unfinished[kTrackedSaves];
+std::atomic<bool> Stopping{false};
 }  // namespace
 
-static int TrackSave(const char* temporary) {
-    for (int i = 0; i < kTrackedSaves; ++i) {
-        int expected = kFree;
-        if (!Unfinished[i].state.compare_exchange_strong(expected, kClaimed)) continue;
-        memcpy(Unfinished[i].path, temporary, strlen(temporary) + 1);
-        Unfinished[i].state.store(kActive);
-        return i;
+// A short wait that a signal handler may make too.
+static void PauseBriefly() {
+#ifdef _WIN32
+    Sleep(10);
+#else
+    timespec pause = {0, 10 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+#endif
+}
+
+// A free place, waited for while every one is taken; -1 once a stop is asked for.
+static int ClaimPlace() {
+    while (!Stopping.load()) {
+        for (int i = 0; i < kTrackedSaves; ++i) {
+            int expected = kFree;
+            if (Unfinished[i].state.compare_exchange_strong(expected, kClaimed)) return i;
+        }
+        PauseBriefly();
     }
     return -1;
 }
 
+// Moves a place on, unless a stop has taken it over meanwhile.
+static bool MovePlace(int place, int from, int to) {
+    return Unfinished[place].state.compare_exchange_strong(from, to);
+}
+
+// Whether the file may be made: false when a stop came first. Either the
+// stop sees kMaking or the save sees the stop.
+static bool MayMake(int place, const char* temporary) {
+    memcpy(Unfinished[place].path, temporary, strlen(temporary) + 1);
+    Unfinished[place].state.store(kMaking);
+    if (!Stopping.load()) return true;
+    MovePlace(place, kMaking, kClaimed);
+    return false;
+}
+
 static void ForgetSave(SaveFile* file) {
-    if (file->tracked >= 0) Unfinished[file->tracked].state.store(kFree);
+    if (file->tracked >= 0) MovePlace(file->tracked, kActive, kFree);
     file->tracked = -1;
 }
 
 void RemoveUnfinishedSaves() {
-    for (TrackedSave& save : Unfinished)
-        if (save.state.load() == kActive) RemoveFile(save.path);
+    Stopping.store(true);
+    // Saves in the middle of making their file get about a second to finish.
+    for (int waited = 0; waited < 100; ++waited) {
+        bool making = false;
+        for (TrackedSave& save : Unfinished) making = making || save.state.load() == kMaking;
+        if (!making) break;
+        PauseBriefly();
+    }
+    for (int i = 0; i < kTrackedSaves; ++i)
+        if (MovePlace(i, kActive, kRemoving) || MovePlace(i, kMaking, kRemoving)) RemoveFile(Unfinished[i].path);
 }
 
 static bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
@@ -353,6 +419,15 @@ bool IsSaveTemporaryName(const char* name) {
     start = p;
     while (IsHexDigit(*p)) ++p;
     return p > start && strcmp(p, ".tmp") == 0;
+}
+
+bool IsSaveTemporaryNameInAnyCase(const char* name) {
+    char lower[kUtf8PathSize];
+    size_t length = strlen(name);
+    if (length >= sizeof lower) return false;
+    for (size_t i = 0; i <= length; ++i)
+        lower[i] = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
+    return IsSaveTemporaryName(lower);
 }
 
 // A write that failed: the system's reason, or a full disk when the system
@@ -375,24 +450,41 @@ bool BeginSave(SaveFile* file, const char* target) {
     // cross volumes and replaces the target in one step.
     static std::atomic<unsigned> serial{0};  // saves may run on several threads at once
     size_t folderLength = static_cast<size_t>(PathNamePart(target) - target);
-    int error = 0;
-    for (int attempt = 0; attempt < 100 && file->handle == -1; ++attempt) {
+    int place = ClaimPlace();
+    int error = place < 0 ? EINTR : 0;
+    for (int attempt = 0; place >= 0 && attempt < 100 && file->handle == -1; ++attempt) {
         char name[40];
         snprintf(name, sizeof name, "~tv%lx_%x.tmp", ProcessNumber() & 0xFFFFF, ++serial & 0xFFFF);
         memcpy(file->temporary, target, folderLength);
         file->temporary[folderLength] = '\0';
         if (!AppendString(file->temporary, name)) {
-            NoteSystemError(kImgctlCannotWrite, ENAMETOOLONG);
-            return false;
+            error = ENAMETOOLONG;
+            break;
+        }
+        if (!MayMake(place, file->temporary)) {
+            error = EINTR;
+            break;
         }
         file->handle = CreateNew(file->temporary);
-        if (file->handle == -1 && (error = SystemError()) != EEXIST) break;  // only a taken name is worth another
+        if (file->handle == -1) {
+            error = SystemError();
+            bool kept = MovePlace(place, kMaking, kClaimed);
+            if (error != EEXIST || !kept) break;  // only a taken name is worth another
+        } else if (!MovePlace(place, kMaking, kActive)) {
+            // A stop came while the file was made, and removes it.
+            CloseFile(file->handle);
+            RemoveFile(file->temporary);
+            file->handle = -1;
+            error = EINTR;
+            break;
+        }
     }
     if (file->handle == -1) {
+        if (place >= 0) MovePlace(place, kClaimed, kFree);
         NoteSystemError(kImgctlCannotWrite, error ? error : EEXIST);
         return false;
     }
-    file->tracked = TrackSave(file->temporary);
+    file->tracked = place;
     file->buffer = static_cast<uint8_t*>(TakeBlock(kSaveBufferSize));
     if (!file->buffer) {
         NoteSystemError(kImgctlCannotWrite, ENOMEM);

@@ -60,6 +60,12 @@ TEST(ListCheck, EachEntryGetsTheReasonItWouldNotBeRestored) {
         {Entry("a.jpg", "with blank.bmp"), kEntryNameNotCarried},
         {Entry("a.jpg", "tab\t.bmp"), kEntryNameNotCarried},
         {Entry("", "empty.bmp"), kEntryNameNotCarried},
+        // A rerun's cleanup would remove such a file unread, or the lock holds it.
+        {Entry("~tv1f_2.tmp", "x.bmp"), kEntryNameIsRestorers},
+        {Entry("a.jpg", "sub\\~TV1_A.TMP"), kEntryNameIsRestorers},
+        {Entry("a.jpg", "~tvlock.tmp."), kEntryNameIsRestorers},
+        {Entry("TVDONE.TXT", "b.bmp"), kEntryNameIsRestorers},
+        {Entry("a.jpg", "~tv1_2.txt"), kEntryRestorable},
         {Entry("a.jpg", std::string(kNameBytes, 'x')), kEntryPathTooLong},
     };
     const int count = sizeof cases / sizeof cases[0];

@@ -462,4 +462,35 @@ TEST(RestorerEdge, AnUnquotedStartFromAnotherFolderRestoresTheNamedFolder) {
     EXPECT_TRUE(FolderFiles(elsewhere.Path()).empty());
 }
 
+// Runs a Unix command in a folder and waits until path is there (or gone):
+// Wine starts a Unix program but gives no handle to wait on.
+bool RunUnix(const std::string& folder, std::string line, const std::string& path, bool there) {
+    line = "Z:\\bin\\" + line;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process))
+        return false;
+    for (int polls = 0; polls < 500; ++polls, Sleep(10))
+        if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == there) return true;
+    return false;
+}
+
+// A subfolder that is a Unix symbolic link to a folder outside stands in for
+// a junction (Wine reports it as a reparse point): nothing outside is
+// written or deleted through it.
+TEST(RestorerEdge, NothingOutsideIsWrittenOrDeletedThroughALinkedSubfolder) {
+    TempFolder root;
+    const std::string here = root / "install", outside = root / "outside", link = here + "\\sub";
+    ASSERT_TRUE(CreateDirectoryA(here.c_str(), nullptr) && CreateDirectoryA(outside.c_str(), nullptr));
+    ASSERT_TRUE(SaveJpeg(outside + "\\victim.jpg", MakePicture(24, 16, 3), 95));
+    ASSERT_TRUE(WriteBytes(outside + "\\important.doc", {'d', 'o', 'c'}));
+    const Files before = FolderFiles(outside);
+    ASSERT_TRUE(RunUnix(here, "ln -s ../outside sub", link, true));
+    WriteText(here + "\\tvfile.txt", ListText({{"sub\\victim.jpg", "sub\\important.doc"}}));
+    EXPECT_EQ(1u, RunHidden(here));
+    EXPECT_TRUE(FolderFiles(outside) == before);
+    EXPECT_TRUE(RunUnix(here, "rm sub", link, false));
+}
+
 }  // namespace

@@ -36,7 +36,9 @@ const char* FormatText(ListFormat format) {
     case kListByteOrderMark: return "not a list the restorer reads: a byte order mark before the count";
     case kListWideText: return "not a list the restorer reads: UTF-16 text (save it as Shift-JIS)";
     case kListCountNotDecimal: return "not a list the restorer reads: the count is not decimal digits";
-    case kListNamesAfterNoEntries: return "not a list the restorer reads: a count of 0 followed by names";
+    case kListMoreNamesThanCount: return "not a list the restorer reads: more names follow than the count allows (correct the count)";
+    case kListFewerNamesThanCount: return "not a list the restorer reads: the names end before the count is reached (correct the count; a 0x1A byte ends the text)";
+    case kListNameTooLong: return "not a list the restorer reads: a name longer than 255 bytes";
     }
     return "";
 }
@@ -51,6 +53,8 @@ const char* ProblemText(EntryProblem problem) {
     case kEntryBmpIsItsJpeg: return "the BMP would overwrite its own JPEG";
     case kEntryBmpIsAnotherJpeg: return "the BMP would overwrite another entry's JPEG";
     case kEntryBmpIsListFile: return "the BMP would overwrite the list file";
+    case kEntryNameIsRestorers: return "a name is one of the restorer's own files (~tv*.tmp, ~tvlock.tmp, tvdone.txt): give the file another name";
+    case kEntryThroughLink: return "a name passes through a link (symbolic link or junction) that may lead out of the folder: put the files themselves in the folder";
     }
     return "";
 }
@@ -144,6 +148,12 @@ int CheckCommand(const CheckOptions& options) {
     }
     if (options.bmpFrom && !IsFolder(options.bmpFrom)) {
         ReportFileError(options.bmpFrom, "--bmp-from: no such folder");
+        return kExitTrouble;
+    }
+    // The restorer reads only a plain file; reading a FIFO would wait forever.
+    if (FileBytes(listPath) >= 0 && !IsPlainFile(listPath)) {
+        const char* what = IsFolder(listPath) ? "a folder" : "not a regular file (a FIFO or a device)";
+        ReportFileError(listPath, std::string(what) + ": the restorer reads no list from it (put the list pack writes in its place)");
         return kExitTrouble;
     }
     FILE* stream = OpenFile(listPath, "rb");

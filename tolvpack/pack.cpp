@@ -213,6 +213,9 @@ int PackCommand(const PackOptions& options) {
         ReportFileError(options.out, "cannot make the folder");
         return kExitTrouble;
     }
+    // What the saves of a pack killed here left behind.
+    char outPrefix[kUtf8PathSize];
+    if (JoinFolder(outPrefix, outFolder, "")) RemoveSaveLeftovers(outPrefix);
 
     std::vector<QualityChoice> choices(run.files.size(), QualityChoice{});
     TargetPsnr = options.targetPsnr;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "console.h"
+#include "file_io.h"
 #include "file_system.h"
 #include "folder_files.h"
 #include "list_check.h"
@@ -71,9 +72,15 @@ int RestoreCommand(const char* folder, int jobs, bool quiet) {
         if (!ListEntryPath(path, run.prefix, run.entries[i].jpgName)) (void)CopyString(path, run.entries[i].jpgName);
         ReportFileError(path, "not restored: kept with its entry in the list");
     }
-    if (!quiet)
+    if (!quiet && RestoreEntryCount() == 0 && outcome == kRestoredAll)
+        PrintLine(stdout, std::string(run.prefix) + ": an earlier run's deletions finished; nothing else to restore");
+    else if (!quiet)
         PrintLine(stdout, std::string(listPath) + ": " +
                               CountOf(RestoreEntryCount() - kept, "entry", "entries") + " restored, " +
                               std::to_string(kept) + " kept");
+    // Another program (an antivirus scanner, most often) held files for a moment.
+    if (!quiet && HeldFileWaits() > 0)
+        PrintLine(stdout, "waited " + CountOf(static_cast<int>(HeldFileWaits()), "time", "times") +
+                              " for files another program held");
     return outcome;
 }

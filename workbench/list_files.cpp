@@ -51,6 +51,8 @@ const char* ProblemText(EntryProblem problem) {
     case kEntryBmpIsItsJpeg: return "BMP名がそのJPGと同じファイルになる";
     case kEntryBmpIsAnotherJpeg: return "BMP名が他の項のJPGと同じファイルになる";
     case kEntryBmpIsListFile: return "BMP名がリストファイルと同じファイルになる";
+    case kEntryNameIsRestorers: return "名前が復元で使うファイル名(~tv*.tmp, tvdone.txt)の形をしている";
+    case kEntryThroughLink: return "名前の途中のフォルダかファイルがリンク(ジャンクション)になっている";
     }
     return "";
 }
