@@ -404,8 +404,12 @@ void RemoveUnfinishedSaves() {
         if (!making) break;
         PauseBriefly();
     }
-    for (int i = 0; i < kTrackedSaves; ++i)
-        if (MovePlace(i, kActive, kRemoving) || MovePlace(i, kMaking, kRemoving)) RemoveFile(Unfinished[i].path);
+    // Places already taken over too: a second signal may have interrupted the first.
+    for (int i = 0; i < kTrackedSaves; ++i) {
+        MovePlace(i, kActive, kRemoving);
+        MovePlace(i, kMaking, kRemoving);
+        if (Unfinished[i].state.load() == kRemoving) RemoveFile(Unfinished[i].path);
+    }
 }
 
 static bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }

@@ -4,7 +4,8 @@
 #   - Debian packages (MinGW-w64, Wine, Xvfb, fonts, libjpeg-turbo, GoogleTest, clang, NSIS, CLI11,
 #     and zip, dpkg-dev and groff for the release and its test)
 #   - the ja_JP.UTF-8 locale, and en_US.UTF-8 and hi_IN.UTF-8 for the code-page tests
-#   - libjpeg-turbo cross-built for MinGW from Debian's source package (with NASM SIMD)
+#   - libjpeg-turbo cross-built for MinGW from Debian's source package (with NASM SIMD),
+#     and liblzma from xz-utils' (zlib for MinGW is Debian's libz-mingw-w64-dev)
 #   - a Wine prefix template with a Japanese locale and font substitutes
 set -euo pipefail
 
@@ -21,7 +22,7 @@ packages=(
   libjpeg62-turbo-dev libturbojpeg0-dev libjpeg-turbo-progs
   googletest clang libclang-rt-14-dev llvm
   python3 python3-pil mate-backgrounds time dpkg-dev
-  nsis libcli11-dev
+  nsis libcli11-dev liblzma-dev zlib1g-dev libz-mingw-w64-dev
   zip unzip groff-base
 )
 
@@ -95,9 +96,35 @@ build_mingw_libjpeg() {
   echo "$version" >"$stamp"
 }
 
+# liblzma for MinGW (tolvpack.exe weighs each picture as an installer's LZMA
+# would carry it), from Debian's xz-utils source package: only the library.
+build_mingw_liblzma() {
+  local version stamp src="$TOLVANE_DEPS/src-xz"
+  version=$(dpkg-query -W -f='${Version}' liblzma-dev)
+  stamp="$TOLVANE_DEPS/mingw-liblzma.stamp"
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ] && [ -f "$TOLVANE_MINGW_LZMA_PREFIX/lib/liblzma.a" ]; then
+    return
+  fi
+  enable_deb_src
+  echo "setup: building liblzma $version for MinGW-w64"
+  rm -rf "$src" "$TOLVANE_MINGW_LZMA_PREFIX"
+  mkdir -p "$src" "$TOLVANE_MINGW_LZMA_PREFIX/lib" "$TOLVANE_MINGW_LZMA_PREFIX/include"
+  (cd "$src" && apt-get source -qq --download-only "xz-utils=$version" >/dev/null 2>&1 \
+     || apt-get source -qq --download-only xz-utils >/dev/null)
+  (cd "$src" && dpkg-source -x --no-copy -q ./*.dsc tree >/dev/null)
+  cmake -S "$src/tree" -B "$src/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$TOLVANE_ROOT/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF >"$src/configure.log"
+  cmake --build "$src/build" --target liblzma >/dev/null
+  cp "$src/build/liblzma.a" "$TOLVANE_MINGW_LZMA_PREFIX/lib/"
+  cp -r "$src/tree/src/liblzma/api/lzma.h" "$src/tree/src/liblzma/api/lzma" "$TOLVANE_MINGW_LZMA_PREFIX/include/"
+  echo "$version" >"$stamp"
+}
+
 install_packages
 generate_locale
 mkdir -p "$TOLVANE_DEPS"
 build_mingw_libjpeg
+build_mingw_liblzma
 "$here/wineprefix.sh" template
 echo "setup: ready"

@@ -49,6 +49,11 @@ TEST(TextEncoding, PathsCountAsShiftJisAndSplitAtEverySeparator) {
     EXPECT_EQ(13u, ShiftJisLength(japanese));
     EXPECT_EQ(13u, ShiftJisLength(korean));  // no spelling: two bytes each
     EXPECT_EQ(9u, ShiftJisLength(cafe));
+    std::string halfWidth;  // every half-width katakana, U+FF61 to U+FF9F: one byte each
+    for (unsigned c = 0xFF61; c <= 0xFF9F; ++c)
+        halfWidth += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                      static_cast<char>(0x80 | (c & 0x3F))};
+    EXPECT_EQ(63u, ShiftJisLength(halfWidth.c_str()));
     // 0xE9 is a lead byte in Shift-JIS, never in a UTF-8 path.
     EXPECT_STREQ("~tv1.tmp", PathNamePart(temporary));
     EXPECT_STREQ("a.jpg", PathNamePart(korean));

@@ -17,12 +17,14 @@
 #include <vector>
 
 #include "convert.h"
+#include "file_io.h"
 #include "test_images.h"
 #include "tolvpack.h"
 #ifdef _WIN32
 #include "win_process.h"
 #else
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -370,9 +372,12 @@ TEST_F(Tolvpack, PackNamesStaleJpegsAndCleanRemovesThem) {
     WritePictures(folder.Path());
     ASSERT_EQ(0, RunCommand({"pack", "--quiet", folder.Path()}));
     remove((folder / "back.BMP").c_str());
+    ASSERT_TRUE(WriteBytes(folder / "OLD.JPG", {'o', 'l', 'd'}));  // an installer takes it in any case
     testing::internal::CaptureStderr();
     EXPECT_EQ(1, RunCommand({"pack", "--quiet", folder.Path()}));
-    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("back.jpg: not in the new list")) << "";
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string::npos, errors.find("back.jpg: not in the new list")) << errors;
+    EXPECT_NE(std::string::npos, errors.find("OLD.JPG: not in the new list")) << errors;
     EXPECT_TRUE(FileExists(folder / "back.jpg"));
     EXPECT_EQ(0, RunCommand({"pack", "--quiet", "--clean", folder.Path()}));
     EXPECT_FALSE(FileExists(folder / "back.jpg"));
@@ -413,7 +418,60 @@ TEST_F(Tolvpack, TargetPsnrReachesItWithFewerBytesThanOneQuality) {
     EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("short of --target-psnr even at quality 100"));
 }
 
+// The words and counts a script reads from --json.
+TEST_F(Tolvpack, JsonNamesEachStatusAndCountsWhatWasLeftOut) {
+    WritePictures(folder.Path());
+    std::vector<uint8_t> cut = EncodePlainBmp(MakePicture(8, 8, 3));
+    cut.resize(100);
+    WriteNamed(folder.Path(), "cut.bmp", cut);
+    const struct {
+        std::vector<std::string> arguments;
+        const char* removed;  // before the command
+        std::string said;
+    } table[] = {
+        {{"pack", "--json"}, nullptr, "\"left_out\": 1,"},
+        {{"check", "--json", "--min-psnr", "80"}, nullptr, "\"bmp\": \"back.BMP\", \"status\": \"below_min_psnr\""},
+        {{"check", "--json", "--min-psnr", "80"}, "back.BMP", "\"bmp\": \"back.BMP\", \"status\": \"not_compared\""},
+    };
+    for (const auto& c : table) {
+        SCOPED_TRACE(c.said);
+        if (c.removed) remove((folder / c.removed).c_str());
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back(folder.Path());
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(1, RunCommand(arguments));
+        std::string json = testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        EXPECT_NE(std::string::npos, json.find(c.said)) << json;
+    }
+}
+
 #ifndef _WIN32
+// Refused at once, as the restorer refuses it: reading a FIFO would wait
+// for a writer for ever.
+TEST_F(Tolvpack, CheckRefusesAListThatIsNoPlainFile) {
+    const struct {
+        bool (*make)(const std::string& path);
+        const char* said;
+    } table[] = {
+        {[](const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; }, "not a regular file (a FIFO"},
+        {[](const std::string& path) { return std::filesystem::create_directory(path); }, "a folder"},
+    };
+    for (const auto& c : table) {
+        SCOPED_TRACE(c.said);
+        TempFolder pictures;
+        ASSERT_TRUE(c.make(pictures / "tvfile.txt"));
+        testing::internal::CaptureStderr();
+        alarm(30);  // a check waiting on the FIFO ends the tests here instead of hanging
+        int exitCode = RunCommand({"check", pictures.Path()});
+        alarm(0);
+        std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(2, exitCode);
+        EXPECT_NE(std::string::npos, errors.find("tvfile.txt: " + std::string(c.said))) << errors;
+    }
+}
+
 // On Linux both files can be there; on Windows they are one file.
 TEST_F(Tolvpack, NamesDifferingInCaseMakeOneEntry) {
     std::vector<uint8_t> bmp = EncodePlainBmp(MakePicture(8, 8, 3));
@@ -507,6 +565,17 @@ TEST_F(Tolvpack, InterruptedCommandsLeaveNoTemporaryFiles) {
         EXPECT_TRUE(EndedBy(StopWhileSaving({"restore", "-j", "4", trial.Path()}, trial.Path(), SIGINT, delay), SIGINT));
         EXPECT_FALSE(HoldsLeftovers(trial.Path()));
     }
+}
+// A save that would begin after the stop's cleanup would be left behind.
+TEST_F(Tolvpack, NothingIsSavedOnceAStopIsAskedFor) {
+    WritePictures(folder.Path());
+    EXPECT_EXIT(
+        {
+            RemoveUnfinishedSaves();
+            RunCommand({"pack", "--quiet", folder.Path()});
+            _exit(FileExists(folder / "back.jpg") || HoldsLeftovers(folder.Path()) ? 1 : 0);
+        },
+        testing::ExitedWithCode(0), "");
 }
 #endif
 
