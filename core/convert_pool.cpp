@@ -1,54 +1,62 @@
 #include "convert_pool.h"
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
-#include <utility>
-#include <vector>
+#include <pthread.h>
 
-#include "convert.h"
+#include <cstdlib>
+#include <cstring>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "text_encoding.h"
 
-int RunJpgToBmpJob(const PoolJob& job) { return ConvertJpgToBmp(job.target, job.source); }
-int RunBmpToJpgJob(const PoolJob& job) {
-    return ConvertBmpToJpg(job.target, job.source, job.quality, job.progressive, job.optimize);
-}
-int RunJpgToJpgJob(const PoolJob& job) {
-    return ConvertJpgToJpg(job.source, job.target, job.quality, job.progressive, job.optimize);
-}
+// Plain threads, locks and arrays: nothing here throws, so a program whose
+// jobs never throw (the restorer) carries no exception handling at all.
+struct PoolWorker {
+    ConvertPool* pool;
+    int index;
+};
 
 struct ConvertPool {
-    std::mutex lock;
-    std::condition_variable workReady;  // workers wait for jobs or the stop
-    std::condition_variable progress;   // the caller waits for room or results
-    std::deque<PoolJob> waiting;        // at most `capacity` jobs
-    size_t capacity = 0;
-    std::vector<PoolJob> current;  // each worker's job while busy[w]
-    std::vector<char> busy;
-    std::deque<std::pair<PoolJob, int>> finished;  // not yet reported
-    bool stopping = false;
-    std::vector<std::thread> threads;
-    PoolReport report = nullptr;
-    void* context = nullptr;
-    PoolSamePath samePath = SamePathIgnoringCase;
-    long added = 0;
-    PoolSummary summary = {};
+    pthread_mutex_t lock;
+    pthread_cond_t workReady;  // workers wait for jobs or the stop
+    pthread_cond_t progress;   // the caller waits for room or results
+    PoolJobRunner runner;
+    PoolJob* waiting;  // a ring of `capacity` jobs, `waitingCount` of them from `waitingFirst`
+    int capacity;
+    int waitingFirst;
+    int waitingCount;
+    PoolJob* current;  // each worker's job while busy[w]
+    bool* busy;
+    // Finished, not yet reported: at most every job in the pool. The caller
+    // swaps the two and reports one while the workers fill the other.
+    PoolJob* finished;
+    int* finishedStatus;
+    int finishedCount;
+    PoolJob* reporting;
+    int* reportingStatus;
+    bool stopping;
+    pthread_t* threads;
+    PoolWorker* workers;
+    int started;  // threads running
+    PoolReport report;
+    void* context;
+    PoolSamePath samePath;
+    long added;
+    PoolSummary summary;
 };
 
 int ProcessorCount() {
-    unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(n);
+#ifdef _WIN32
+    int n = pthread_num_processors_np();
+#else
+    long n = sysconf(_SC_NPROCESSORS_ONLN);
+#endif
+    return n <= 0 ? 1 : static_cast<int>(n);
 }
 
-// A fault inside one conversion is that job's failure only.
-static int RunJob(const PoolJob& job) {
-    try {
-        return job.run ? job.run(job) : 0;
-    } catch (...) {
-        return 0;
-    }
-}
+int RunJobDirectly(const PoolJob& job) { return job.run ? job.run(job) : 0; }
 
 static void Record(ConvertPool* pool, const PoolJob& job, int status) {
     PoolSummary& s = pool->summary;
@@ -57,33 +65,46 @@ static void Record(ConvertPool* pool, const PoolJob& job, int status) {
     if (pool->report) pool->report(job, status, pool->context);
 }
 
-static void Work(ConvertPool* pool, size_t worker) {
-    std::unique_lock<std::mutex> hold(pool->lock);
+static void* Work(void* start) {
+    ConvertPool* pool = static_cast<PoolWorker*>(start)->pool;
+    const int worker = static_cast<PoolWorker*>(start)->index;
+    pthread_mutex_lock(&pool->lock);
     for (;;) {
-        pool->workReady.wait(hold, [pool] { return pool->stopping || !pool->waiting.empty(); });
-        if (pool->waiting.empty()) return;
-        pool->current[worker] = pool->waiting.front();
-        pool->waiting.pop_front();
-        pool->busy[worker] = 1;
-        hold.unlock();
-        pool->progress.notify_all();
-        int status = RunJob(pool->current[worker]);
-        hold.lock();
-        pool->finished.emplace_back(pool->current[worker], status);
-        pool->busy[worker] = 0;
-        pool->progress.notify_all();
+        while (!pool->stopping && pool->waitingCount == 0) pthread_cond_wait(&pool->workReady, &pool->lock);
+        if (pool->waitingCount == 0) break;
+        pool->current[worker] = pool->waiting[pool->waitingFirst];
+        pool->waitingFirst = (pool->waitingFirst + 1) % pool->capacity;
+        --pool->waitingCount;
+        pool->busy[worker] = true;
+        pthread_mutex_unlock(&pool->lock);
+        pthread_cond_broadcast(&pool->progress);
+        int status = pool->runner(pool->current[worker]);
+        pthread_mutex_lock(&pool->lock);
+        pool->finished[pool->finishedCount] = pool->current[worker];
+        pool->finishedStatus[pool->finishedCount++] = status;
+        pool->busy[worker] = false;
+        pthread_cond_broadcast(&pool->progress);
     }
+    pthread_mutex_unlock(&pool->lock);
+    return nullptr;
 }
 
 // Reports what has finished, with the lock released so the report may draw
-// or take its time. Returns whether there was anything.
-static bool ReportFinished(ConvertPool* pool, std::unique_lock<std::mutex>& hold) {
-    if (pool->finished.empty()) return false;
-    std::deque<std::pair<PoolJob, int>> done;
-    done.swap(pool->finished);
-    hold.unlock();
-    for (const auto& result : done) Record(pool, result.first, result.second);
-    hold.lock();
+// or take its time. Returns whether there was anything. Called holding the
+// lock.
+static bool ReportFinished(ConvertPool* pool) {
+    const int count = pool->finishedCount;
+    if (count == 0) return false;
+    PoolJob* jobs = pool->finished;
+    int* statuses = pool->finishedStatus;
+    pool->finished = pool->reporting;
+    pool->finishedStatus = pool->reportingStatus;
+    pool->finishedCount = 0;
+    pool->reporting = jobs;
+    pool->reportingStatus = statuses;
+    pthread_mutex_unlock(&pool->lock);
+    for (int i = 0; i < count; ++i) Record(pool, jobs[i], statuses[i]);
+    pthread_mutex_lock(&pool->lock);
     return true;
 }
 
@@ -95,27 +116,57 @@ static bool DependsOn(const ConvertPool* pool, const PoolJob& later, const PoolJ
 }
 
 static bool DependsOnUnfinished(const ConvertPool* pool, const PoolJob& job) {
-    for (const PoolJob& queued : pool->waiting)
-        if (DependsOn(pool, job, queued)) return true;
-    for (size_t w = 0; w < pool->current.size(); ++w)
+    for (int i = 0; i < pool->waitingCount; ++i)
+        if (DependsOn(pool, job, pool->waiting[(pool->waitingFirst + i) % pool->capacity])) return true;
+    for (int w = 0; w < pool->started; ++w)
         if (pool->busy[w] && DependsOn(pool, job, pool->current[w])) return true;
     return false;
 }
 
-ConvertPool* StartPool(int workers, PoolReport report, void* context, PoolSamePath samePath) {
-    ConvertPool* pool = new ConvertPool;
+static void FreePool(ConvertPool* pool) {
+    free(pool->waiting);
+    free(pool->current);
+    free(pool->busy);
+    free(pool->finished);
+    free(pool->finishedStatus);
+    free(pool->reporting);
+    free(pool->reportingStatus);
+    free(pool->threads);
+    free(pool->workers);
+    free(pool);
+}
+
+ConvertPool* StartPoolWith(PoolJobRunner runner, int workers, PoolReport report, void* context,
+                           PoolSamePath samePath) {
+    ConvertPool* pool = static_cast<ConvertPool*>(calloc(1, sizeof(ConvertPool)));
+    if (!pool) abort();  // no memory for a few hundred bytes: nothing could run
+    pthread_mutex_init(&pool->lock, nullptr);
+    pthread_cond_init(&pool->workReady, nullptr);
+    pthread_cond_init(&pool->progress, nullptr);
+    pool->runner = runner;
     pool->report = report;
     pool->context = context;
-    if (samePath) pool->samePath = samePath;
-    size_t count = static_cast<size_t>(workers > 0 ? workers : ProcessorCount());
-    pool->current.resize(count);
-    pool->busy.assign(count, 0);
+    pool->samePath = samePath ? samePath : SamePathIgnoringCase;
+    const int count = workers > 0 ? workers : ProcessorCount();
+    const size_t held = size_t(3) * size_t(count);  // waiting and running
     pool->capacity = 2 * count;  // enough that no worker waits for the caller
-    try {
-        for (size_t w = 0; w < count; ++w) pool->threads.emplace_back(Work, pool, w);
-    } catch (...) {
-        // Fewer threads than asked: the ones running share the work, and
-        // with none AddPoolJob converts by itself.
+    pool->waiting = static_cast<PoolJob*>(calloc(size_t(pool->capacity), sizeof(PoolJob)));
+    pool->current = static_cast<PoolJob*>(calloc(size_t(count), sizeof(PoolJob)));
+    pool->busy = static_cast<bool*>(calloc(size_t(count), sizeof(bool)));
+    pool->finished = static_cast<PoolJob*>(calloc(held, sizeof(PoolJob)));
+    pool->finishedStatus = static_cast<int*>(calloc(held, sizeof(int)));
+    pool->reporting = static_cast<PoolJob*>(calloc(held, sizeof(PoolJob)));
+    pool->reportingStatus = static_cast<int*>(calloc(held, sizeof(int)));
+    pool->threads = static_cast<pthread_t*>(calloc(size_t(count), sizeof(pthread_t)));
+    pool->workers = static_cast<PoolWorker*>(calloc(size_t(count), sizeof(PoolWorker)));
+    const bool made = pool->waiting && pool->current && pool->busy && pool->finished && pool->finishedStatus &&
+                      pool->reporting && pool->reportingStatus && pool->threads && pool->workers;
+    // Fewer threads than asked: the ones running share the work, and with
+    // none AddPoolJob converts by itself.
+    for (int w = 0; made && w < count; ++w) {
+        pool->workers[w] = {pool, w};
+        if (pthread_create(&pool->threads[w], nullptr, Work, &pool->workers[w]) != 0) break;
+        pool->started = w + 1;
     }
     return pool;
 }
@@ -123,41 +174,42 @@ ConvertPool* StartPool(int workers, PoolReport report, void* context, PoolSamePa
 void AddPoolJob(ConvertPool* pool, const PoolJob& job) {
     PoolJob copy = job;
     copy.number = pool->added++;
-    if (pool->threads.empty()) {
-        Record(pool, copy, RunJob(copy));
+    if (pool->started == 0) {
+        Record(pool, copy, pool->runner(copy));
         return;
     }
-    std::unique_lock<std::mutex> hold(pool->lock);
+    pthread_mutex_lock(&pool->lock);
     for (;;) {
-        if (ReportFinished(pool, hold)) continue;
-        if (pool->waiting.size() < pool->capacity && !DependsOnUnfinished(pool, copy)) break;
-        pool->progress.wait(hold);
+        if (ReportFinished(pool)) continue;
+        if (pool->waitingCount < pool->capacity && !DependsOnUnfinished(pool, copy)) break;
+        pthread_cond_wait(&pool->progress, &pool->lock);
     }
-    pool->waiting.push_back(copy);
-    hold.unlock();
-    pool->workReady.notify_one();
+    pool->waiting[(pool->waitingFirst + pool->waitingCount++) % pool->capacity] = copy;
+    pthread_mutex_unlock(&pool->lock);
+    pthread_cond_signal(&pool->workReady);
 }
 
 PoolSummary FinishPool(ConvertPool* pool) {
-    {
-        std::unique_lock<std::mutex> hold(pool->lock);
-        pool->stopping = true;
+    pthread_mutex_lock(&pool->lock);
+    pool->stopping = true;
+    pthread_mutex_unlock(&pool->lock);
+    pthread_cond_broadcast(&pool->workReady);
+    // Workers leave once the queue is empty; their last results are
+    // reported as they come so the caller's window keeps moving.
+    pthread_mutex_lock(&pool->lock);
+    for (;;) {
+        if (ReportFinished(pool)) continue;
+        bool idle = pool->waitingCount == 0;
+        for (int w = 0; w < pool->started; ++w) idle = idle && !pool->busy[w];
+        if (idle) break;
+        pthread_cond_wait(&pool->progress, &pool->lock);
     }
-    pool->workReady.notify_all();
-    {
-        // Workers leave once the queue is empty; their last results are
-        // reported as they come so the caller's window keeps moving.
-        std::unique_lock<std::mutex> hold(pool->lock);
-        for (;;) {
-            if (ReportFinished(pool, hold)) continue;
-            bool idle = pool->waiting.empty();
-            for (char b : pool->busy) idle = idle && !b;
-            if (idle) break;
-            pool->progress.wait(hold);
-        }
-    }
-    for (std::thread& t : pool->threads) t.join();
+    pthread_mutex_unlock(&pool->lock);
+    for (int w = 0; w < pool->started; ++w) pthread_join(pool->threads[w], nullptr);
     PoolSummary summary = pool->summary;
-    delete pool;
+    pthread_cond_destroy(&pool->progress);
+    pthread_cond_destroy(&pool->workReady);
+    pthread_mutex_destroy(&pool->lock);
+    FreePool(pool);
     return summary;
 }

@@ -30,6 +30,14 @@ int RunJpgToBmpJob(const PoolJob& job);
 int RunBmpToJpgJob(const PoolJob& job);
 int RunJpgToJpgJob(const PoolJob& job);
 
+// How a worker runs a job. RunJobCatching: a fault inside one conversion (an
+// exception) is that job's failure only. RunJobDirectly: for jobs that report
+// every failure as their result, as the codec's conversions do; a program
+// that never names RunJobCatching carries no exception handling.
+typedef int (*PoolJobRunner)(const PoolJob& job);
+int RunJobCatching(const PoolJob& job);
+int RunJobDirectly(const PoolJob& job);
+
 // Called on the caller's thread for every finished job with its status. Why
 // a job failed was its worker's to read (LastImgctlError is kept per thread):
 // run the job again on the caller's thread to read it; it fails the same way.
@@ -47,7 +55,11 @@ struct ConvertPool;
 
 // workers 0: one per processor. report and samePath may be null. Never
 // fails: without threads the jobs run on the caller's thread in AddPoolJob.
-ConvertPool* StartPool(int workers, PoolReport report, void* context, PoolSamePath samePath = nullptr);
+ConvertPool* StartPoolWith(PoolJobRunner runner, int workers, PoolReport report, void* context,
+                           PoolSamePath samePath = nullptr);
+inline ConvertPool* StartPool(int workers, PoolReport report, void* context, PoolSamePath samePath = nullptr) {
+    return StartPoolWith(RunJobCatching, workers, report, context, samePath);
+}
 // Queues a copy of the job; waits while the queue is full or an earlier
 // job it depends on has not finished.
 void AddPoolJob(ConvertPool* pool, const PoolJob& job);

@@ -59,10 +59,10 @@ bool PsnrOfBytes(const uint8_t* data, size_t size, const Image& picture, double*
 }
 
 // Encodes the picture in memory at one quality and measures its decode.
-bool Try(ImageHandle picture, int quality, int progressive, int optimize, Trial* trial) {
+bool Try(ImageHandle picture, int quality, int progressive, int optimize, JpegChroma chroma, Trial* trial) {
     uint8_t* data;
     size_t size;
-    if (DIBtoJPGMemory(picture, quality, progressive, optimize, &data, &size) != kImgctlSaved) return false;
+    if (DIBtoJPGMemory(picture, quality, progressive, optimize, &data, &size, chroma) != kImgctlSaved) return false;
     trial->bytes = size;
     bool measured = PsnrOfBytes(data, size, *reinterpret_cast<const Image*>(picture), &trial->psnr);
     DeleteJPGMemory(data);
@@ -93,15 +93,16 @@ bool MeasurePsnr(const char* jpgPath, const char* bmpPath, double* psnr) {
 
 // The bisection: high always reaches the target (or nothing does, and it
 // stays 100); every quality below low that was tried fell short.
-static bool Search(ImageHandle picture, double targetPsnr, int progressive, int optimize, QualityChoice* choice) {
+static bool Search(ImageHandle picture, double targetPsnr, int progressive, int optimize, JpegChroma chroma,
+                   QualityChoice* choice) {
     Trial best;
-    if (!Try(picture, 100, progressive, optimize, &best)) return false;
+    if (!Try(picture, 100, progressive, optimize, chroma, &best)) return false;
     const bool reached = best.psnr >= targetPsnr;
     int low = 1, high = 100;
     while (reached && low < high) {
         int middle = (low + high) / 2;
         Trial trial;
-        if (!Try(picture, middle, progressive, optimize, &trial)) return false;
+        if (!Try(picture, middle, progressive, optimize, chroma, &trial)) return false;
         if (trial.psnr >= targetPsnr) {
             high = middle;
             best = trial;
@@ -109,14 +110,40 @@ static bool Search(ImageHandle picture, double targetPsnr, int progressive, int 
             low = middle + 1;
         }
     }
-    *choice = QualityChoice{high, best.psnr, best.bytes, reached};
+    *choice = QualityChoice{high, best.psnr, best.bytes, reached, chroma};
     return true;
 }
 
-QualityChoice LowestQualityReaching(const char* bmpPath, double targetPsnr, int progressive, int optimize) {
-    QualityChoice choice = {0, 0, 0, false};
+QualityChoice LowestQualityReaching(const char* bmpPath, double targetPsnr, int progressive, int optimize,
+                                    JpegChroma chroma) {
+    QualityChoice choice = {0, 0, 0, false, chroma};
     ImageHandle picture = BMPtoDIB(bmpPath);
-    if (picture && !Search(picture, targetPsnr, progressive, optimize, &choice)) choice = QualityChoice{0, 0, 0, false};
+    if (picture && !Search(picture, targetPsnr, progressive, optimize, chroma, &choice))
+        choice = QualityChoice{0, 0, 0, false, chroma};
     DeleteDIB(picture);
     return choice;
+}
+
+static bool Better(const QualityChoice& a, const QualityChoice& b) {
+    if (a.reached != b.reached) return a.reached;
+    return a.reached ? a.bytes < b.bytes : a.psnr > b.psnr;
+}
+
+QualityChoice ChooseChroma(const char* bmpPath, int quality, double targetPsnr, int progressive, int optimize) {
+    QualityChoice choices[2] = {{0, 0, 0, false, kChroma420}, {0, 0, 0, false, kChroma444}};
+    ImageHandle picture = BMPtoDIB(bmpPath);
+    bool grey = picture && reinterpret_cast<const Image*>(picture)->channels == 1;
+    for (int i = 0; picture && i < (grey ? 1 : 2); ++i) {
+        JpegChroma chroma = choices[i].chroma;
+        Trial trial;
+        if (quality == 0 && !Search(picture, targetPsnr, progressive, optimize, chroma, &choices[i]))
+            choices[i].quality = 0;
+        else if (quality > 0 && Try(picture, quality, progressive, optimize, chroma, &trial))
+            choices[i] = QualityChoice{quality, trial.psnr, trial.bytes, true, chroma};
+    }
+    DeleteDIB(picture);
+    if (grey || choices[1].quality == 0) return choices[0];
+    if (choices[0].quality == 0) return choices[1];
+    if (quality > 0) return choices[1].psnr - choices[0].psnr > kChromaWorthDb ? choices[1] : choices[0];
+    return Better(choices[1], choices[0]) ? choices[1] : choices[0];
 }

@@ -17,6 +17,7 @@ struct QualityChoice {
     double psnr;     // of the JPEG at that quality against the BMP
     uint64_t bytes;  // the JPEG's size at that quality
     bool reached;    // false: even quality 100 falls short of the target (quality is then 100)
+    JpegChroma chroma;
 };
 // The lowest quality whose JPEG (with the given progressive and optimize
 // settings) decodes to at least targetPsnr against the BMP, found by
@@ -24,4 +25,13 @@ struct QualityChoice {
 // JPEG is byte for byte what ConvertBmpToJpg writes at that quality. The
 // quality one lower always falls short; the answer is the lowest of all
 // where the PSNR grows with the quality, as it does but for rare steps.
-QualityChoice LowestQualityReaching(const char* bmpPath, double targetPsnr, int progressive, int optimize);
+QualityChoice LowestQualityReaching(const char* bmpPath, double targetPsnr, int progressive, int optimize,
+                                    JpegChroma chroma = kChroma420);
+
+// Full-resolution colour where it pays. With a target (quality 0): both
+// chroma searched, the one reaching targetPsnr in fewer bytes taken. At a
+// fixed quality: 4:4:4 where 4:2:0 loses more than kChromaWorthDb of PSNR
+// against it (coloured edges of icons and text), else 4:2:0. A grey
+// picture has no colour: 4:2:0, which is its plain encoding.
+constexpr double kChromaWorthDb = 2.0;
+QualityChoice ChooseChroma(const char* bmpPath, int quality, double targetPsnr, int progressive, int optimize);

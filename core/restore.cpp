@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "bounded_string.h"
@@ -39,9 +40,9 @@ static bool EntryPath(char (&path)[kUtf8PathSize], const char* name) {
 // read what it left (the entries it could not restore, or no list at all).
 // False when it held the folder longer than the wait.
 static bool LockFolderAlone() {
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(kWaitForOtherRestorerSeconds);
+    const time_t giveUp = time(nullptr) + kWaitForOtherRestorerSeconds;
     while (LockFolder(FolderPrefix, &Lock) == kLockedElsewhere) {
-        if (std::chrono::steady_clock::now() > giveUp) return false;
+        if (time(nullptr) > giveUp) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
@@ -163,7 +164,8 @@ static void OnConverted(const PoolJob& job, int status, void* context) {
 // Every usable entry on the pool's workers. Entries that write the same BMP,
 // or read what another writes, keep their list order (the pool sees to it).
 static void ConvertEntries(int workers, Reporting& reporting) {
-    ConvertPool* pool = StartPool(workers, OnConverted, &reporting, SameFileName);
+    // The codec reports every failure as its result: nothing to catch.
+    ConvertPool* pool = StartPoolWith(RunJobDirectly, workers, OnConverted, &reporting, SameFileName);
     int jobs = 0;
     for (int i = 0; i < EntryCount; ++i) {
         PoolJob job = {};

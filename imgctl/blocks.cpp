@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <pthread.h>
 
 // Under AddressSanitizer a kept block is unreadable, and so is the part of a
 // reused block beyond what was asked for: over-reads and use after hand-back
@@ -32,7 +32,7 @@ struct Kept {
     size_t capacity;
 };
 
-std::mutex keptLock;
+pthread_mutex_t keptLock = PTHREAD_MUTEX_INITIALIZER;  // a plain lock: nothing here throws
 Kept kept[kKeptBlocks];
 int keptCount = 0;
 size_t keptBytes = 0;
@@ -47,16 +47,18 @@ void Forget(int i) {
 void* TakeBlock(size_t size) {
     if (size > SIZE_MAX - kHeader) return nullptr;
     if (size >= kSmallest) {
-        std::lock_guard<std::mutex> guard(keptLock);
+        pthread_mutex_lock(&keptLock);
         int best = -1;  // the smallest kept block that is large enough
         for (int i = 0; i < keptCount; ++i)
             if (kept[i].capacity >= size && (best < 0 || kept[i].capacity < kept[best].capacity)) best = i;
         if (best >= 0) {
             uint8_t* start = kept[best].start;
             Forget(best);
+            pthread_mutex_unlock(&keptLock);
             ASAN_UNPOISON_MEMORY_REGION(start + kHeader, size);
             return start + kHeader;
         }
+        pthread_mutex_unlock(&keptLock);
     }
     uint8_t* start = static_cast<uint8_t*>(malloc(size + kHeader));
     if (!start) return nullptr;
@@ -70,7 +72,7 @@ void GiveBlock(void* block) {
     size_t capacity;
     memcpy(&capacity, start, sizeof capacity);
     if (capacity >= kSmallest && capacity <= kKeptBytes) {
-        std::lock_guard<std::mutex> guard(keptLock);
+        pthread_mutex_lock(&keptLock);
         // Over the limits the smallest blocks go first, this one included:
         // a larger block serves any smaller need.
         while (keptCount == kKeptBlocks || keptBytes + capacity > kKeptBytes) {
@@ -78,6 +80,7 @@ void GiveBlock(void* block) {
             for (int i = 1; i < keptCount; ++i)
                 if (kept[i].capacity < kept[smallest].capacity) smallest = i;
             if (capacity <= kept[smallest].capacity) {
+                pthread_mutex_unlock(&keptLock);
                 free(start);
                 return;
             }
@@ -88,6 +91,7 @@ void GiveBlock(void* block) {
         ASAN_POISON_MEMORY_REGION(start + kHeader, capacity);
         kept[keptCount++] = {start, capacity};
         keptBytes += capacity;
+        pthread_mutex_unlock(&keptLock);
         return;
     }
     free(start);

@@ -28,6 +28,7 @@
 
 #include "blocks.h"
 #include "errors.h"
+#include "file_io.h"
 #include "image.h"
 
 namespace {
@@ -110,6 +111,7 @@ struct Layout {
     uint32_t compression;
     uint32_t offset;
     uint64_t stride;  // bytes per row in the file (uncompressed)
+    uint32_t alpha;   // mask of a 16 or 32-bit pixel's alpha; 0: none
 };
 
 // The image row that the file's n-th stored row becomes.
@@ -337,12 +339,14 @@ bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal
     if (sizeImage && uint64_t(offset) + sizeImage > size) return CutShort(size);  // claims more than the file holds
 
     uint32_t maskBytes = 0;
+    uint32_t alpha = 0;
     if (bpp == 16 || bpp == 32) {
         uint32_t masks[3];
         if (compression == kRgb) {
             masks[0] = bpp == 16 ? 0x7C00 : 0xFF0000;
             masks[1] = bpp == 16 ? 0x03E0 : 0xFF00;
             masks[2] = bpp == 16 ? 0x001F : 0xFF;
+            alpha = bpp == 32 ? 0xFF000000 : 0;  // the byte left over, where writers put alpha
         } else {
             const uint8_t* at = h + 40;  // after a 40-byte header, or inside a longer one
             if (headerSize == 40) {
@@ -350,8 +354,10 @@ bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal
                 if (14 + 40 + uint64_t(maskBytes) > size) return CutShort(size);
             }
             for (int i = 0; i < 3; ++i) masks[i] = Get32(at + 4 * i);
+            if (headerSize >= 56 || maskBytes == 16) alpha = Get32(at + 12);
         }
         const uint32_t all = bpp == 16 ? 0xFFFF : 0xFFFFFFFF;
+        alpha &= all & ~(masks[0] | masks[1] | masks[2]);
         bool fine = !((masks[0] | masks[1] | masks[2]) & ~all);  // no mask wider than the pixel
         fine = fine && !(masks[0] & masks[1]) && !(masks[0] & masks[2]) && !(masks[1] & masks[2]);
         for (int i = 0; fine && i < 3; ++i) fine = rgb[i].Set(masks[i]);
@@ -391,6 +397,7 @@ bool ReadLayout(const uint8_t* data, uint64_t size, Layout* out, Palette* outPal
     l.compression = compression;
     l.offset = offset;
     l.stride = (uint64_t(width) * bpp + 31) / 32 * 4;
+    l.alpha = alpha;
     return true;
 }
 
@@ -462,4 +469,86 @@ Image* DecodeBmp(uint8_t* data, size_t size) {
         NoteFailure(kImgctlNotAPicture);
     if (!image || image->block != data) GiveBlock(data);
     return image;
+}
+
+// Here, not with the other loads (imgctl.cpp): a program that loads no BMP
+// links none of the reader.
+ImageHandle BMPtoDIB(const char* path) {
+    StartOperation();
+    uint8_t* data;
+    size_t size;
+    Image* image = nullptr;
+    if (Given(path, kImgctlCannotOpen) && ReadWholeFile(path, kMaxBmpFileBytes, &data, &size))
+        image = DecodeBmp(data, size);
+    FinishOperation(image != nullptr, kImgctlNotAPicture);
+    return reinterpret_cast<ImageHandle>(image);
+}
+
+// The form of a BMP file for ReadBmpForm. The headers are checked from the
+// file's first bytes: ReadLayout reads nothing past the longest header, its
+// masks and 256 palette entries, wherever the pixels start.
+namespace {
+
+const size_t kFormHeadBytes = 14 + 124 + 16 + 256 * 4;
+const size_t kFormChunkBytes = size_t(256) << 10;
+static_assert(kFormChunkBytes >= size_t(kMaxImageSide) * 4, "a chunk holds at least one row");
+
+// Whether some pixel's alpha is below opaque while not every alpha is zero.
+// False when the rows cannot be read.
+bool ScanAlpha(InputFile* file, const Layout& l, bool* inUse) {
+    uint8_t* chunk = static_cast<uint8_t*>(TakeBlock(kFormChunkBytes));
+    if (!chunk) return Refuse(kImgctlTooLarge);
+    const int rowsPerChunk = int(kFormChunkBytes / l.stride);
+    bool seeThrough = false, nonZero = false, ok = true;
+    for (int y = 0; ok && y < l.rows && !(seeThrough && nonZero); y += rowsPerChunk) {
+        const int n = l.rows - y < rowsPerChunk ? l.rows - y : rowsPerChunk;
+        ok = ReadInputAt(file, l.offset + uint64_t(y) * l.stride, chunk, size_t(n) * size_t(l.stride));
+        for (int r = 0; ok && r < n; ++r) {
+            const uint8_t* row = chunk + size_t(r) * size_t(l.stride);
+            for (int x = 0; x < l.width; ++x) {
+                const uint32_t a = (l.bpp == 16 ? Get16(row + 2 * x) : Get32(row + 4 * x)) & l.alpha;
+                seeThrough = seeThrough || a != l.alpha;
+                nonZero = nonZero || a != 0;
+            }
+        }
+    }
+    GiveBlock(chunk);
+    *inUse = seeThrough && nonZero;
+    return ok;
+}
+
+bool FormOfFile(InputFile* file, BmpForm* form) {
+    uint8_t head[kFormHeadBytes];
+    const size_t have = file->size < sizeof head ? size_t(file->size) : sizeof head;
+    Layout l;
+    Palette pal;
+    Channel rgb[3];
+    if (!ReadInputAt(file, 0, head, have) || !ReadLayout(head, file->size, &l, &pal, rgb)) return false;
+    if (l.compression != kRle8 && l.compression != kRle4 && !PixelsFit(l, file->size)) return false;
+    form->width = l.width;
+    form->height = l.rows;
+    form->bitsPerPixel = l.bpp;
+    form->compression = int(l.compression);
+    form->topDown = l.topDown;
+    form->palette = l.bpp <= 8;
+    // A grey palette decodes to grey, which the JPEG and the restored BMP keep.
+    const int channels = pal.grey ? 1 : 3;
+    form->restoredBitsPerPixel = 8 * channels;
+    form->restoredBytes = BmpFileBytes(l.width, l.rows, channels);
+    form->alphaInUse = false;
+    return l.alpha == 0 || ScanAlpha(file, l, &form->alphaInUse);
+}
+
+}  // namespace
+
+bool ReadBmpForm(const char* path, BmpForm* form) {
+    StartOperation();
+    InputFile file;
+    bool ok = false;
+    if (form && OpenSource(&file, path, kMaxBmpFileBytes)) {
+        ok = FormOfFile(&file, form);
+        CloseInput(&file);
+    }
+    FinishOperation(ok, kImgctlNotAPicture);
+    return ok;
 }

@@ -11,10 +11,15 @@
 static void Put16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
 static void Put32(uint8_t* p, uint32_t v) { Put16(p, v & 0xFFFF); Put16(p + 2, v >> 16); }
 
+static uint32_t PixelOffset(int channels) { return 14 + 40 + (channels == 1 ? 256 * 4 : 0); }
+
+uint64_t BmpFileBytes(int width, int height, int channels) {
+    return PixelOffset(channels) + static_cast<uint64_t>(RowStride(width, channels)) * static_cast<uint64_t>(height);
+}
+
 uint32_t MakeBmpHeader(uint8_t* header, int width, int height, int channels) {
-    const uint32_t paletteBytes = channels == 1 ? 256 * 4 : 0;
-    const uint32_t offset = 14 + 40 + paletteBytes;
-    const uint64_t pixelBytes = static_cast<uint64_t>(RowStride(width, channels)) * static_cast<uint64_t>(height);
+    const uint32_t offset = PixelOffset(channels);
+    const uint64_t pixelBytes = BmpFileBytes(width, height, channels) - offset;
     if (offset + pixelBytes > 0xFFFFFFFFu) return 0;
 
     memset(header, 0, offset);

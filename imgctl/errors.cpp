@@ -24,6 +24,16 @@ void FinishOperation(bool worked, ImgctlErrorKind fallback) {
         NoteFailure(fallback);
 }
 
+bool Given(const char* path, ImgctlErrorKind kind) {
+    if (!path) NoteSystemError(kind, EINVAL);
+    return path != nullptr;
+}
+
+int Saved(int status) {
+    FinishOperation(status != kImgctlFailed, kImgctlCannotWrite);
+    return status;
+}
+
 void NoteFailure(ImgctlErrorKind kind) {
     if (Last.kind == kImgctlNoError) Last.kind = kind;
 }

@@ -11,6 +11,10 @@ void StartOperation();
 // Ends an operation: clean when it worked; when it failed and no reason was
 // noted, the fallback.
 void FinishOperation(bool worked, ImgctlErrorKind fallback);
+// A path the caller did not give: nothing to open or to write (EINVAL).
+bool Given(const char* path, ImgctlErrorKind kind);
+// Ends a save with its status, its reason noted when there is none.
+int Saved(int status);
 
 void NoteFailure(ImgctlErrorKind kind);
 // detail, printf-style: what kind of file (unsupported) or what is wrong with

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imgctl.h"
+
 struct Image {
     int width;
     int height;
@@ -19,6 +21,11 @@ struct Image {
 // bound on memory.
 constexpr int kMaxImageSide = 65500;
 constexpr uint64_t kMaxImageBytes = uint64_t(1) << 31;
+// A compressed file larger than this cannot hold an image within the limits.
+constexpr uint64_t kMaxJpegFileBytes = uint64_t(1) << 30;
+constexpr uint64_t kMaxBmpFileBytes = kMaxImageBytes + (uint64_t(1) << 20);
+// Opens a file the caller named (OpenInput), noting why when it cannot.
+bool OpenSource(struct InputFile* file, const char* path, uint64_t maxBytes);
 
 inline uint8_t* ImageRow(const Image& image, int topDownRow) {
     return image.bits + static_cast<size_t>(image.height - 1 - topDownRow) * image.stride;
@@ -65,6 +72,8 @@ void CloseJpeg(JpegReader* reader);
 // kBmpHeaderRoom bytes); their size, 0 when the picture is too large.
 constexpr size_t kBmpHeaderRoom = 14 + 40 + 256 * 4;
 uint32_t MakeBmpHeader(uint8_t* header, int width, int height, int channels);
+// The size of that BMP file, headers and padded rows.
+uint64_t BmpFileBytes(int width, int height, int channels);
 
 // A BMP file whose pixels are plain 24-bit rows, read straight from the file.
 struct BmpRows {
@@ -90,4 +99,4 @@ struct RowSource {
 // Saves width x height pixels of channels bytes each (BGR or grey) as a JPEG,
 // as DIBtoJPG does.
 int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive, int optimize,
-                 RowSource* source);
+                 JpegChroma chroma, RowSource* source);

@@ -1,11 +1,11 @@
-// JPEG reading and writing over libjpeg. libjpeg reports errors by longjmp;
-// that stays inside this file, so callers only ever see a result.
+// JPEG reading over libjpeg, and what writing shares with it (jpeg_common.h).
+// libjpeg reports errors by longjmp; that stays inside the codec's JPEG
+// files, so callers only ever see a result.
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -15,15 +15,9 @@
 #include "file_io.h"
 #include "image.h"
 #include "imgctl.h"
+#include "jpeg_common.h"
 
 namespace {
-
-struct ErrorManager {
-    jpeg_error_mgr manager;
-    jmp_buf escape;
-    bool endOfData;   // the data ran out, whether or not a pixel was missing
-    uint64_t length;  // of the file or bytes read
-};
 
 // Why libjpeg stopped, in the codec's words. Data that ran out is a file cut
 // short, whatever libjpeg tripped over next.
@@ -90,6 +84,8 @@ void StopOnWarning(j_common_ptr info, int level) {
     longjmp(errors->escape, 1);
 }
 
+}  // namespace
+
 void InitErrors(ErrorManager* errors) {
     jpeg_std_error(&errors->manager);
     errors->endOfData = false;
@@ -97,6 +93,8 @@ void InitErrors(ErrorManager* errors) {
     errors->manager.error_exit = ExitOnError;
     errors->manager.output_message = KeepQuiet;
 }
+
+namespace {
 
 // Adobe CMYK as libjpeg stores it (inverted): the same arithmetic as
 // libjpeg-turbo's own tools, so the pixels match theirs.
@@ -116,24 +114,6 @@ inline uint8_t InkToLight(int ink, int black) {
 // reaches.
 const size_t kArrayPieceBytes = size_t(32) << 20;
 const size_t kAlign = 32;  // as libjpeg aligns large blocks for its SIMD code
-
-struct CoefficientArray {
-    JBLOCKARRAY rows;   // set when first reached
-    void** pieces;      // the blocks holding rowsPerPiece rows each
-    JDIMENSION blocksPerRow;
-    JDIMENSION rowCount;
-    JDIMENSION rowsPerPiece;
-    JDIMENSION reached;  // rows set and zeroed so far, from the top
-    CoefficientArray* next;
-};
-
-struct CoefficientArrays {
-    jpeg_memory_mgr* manager;
-    void (*realize)(j_common_ptr);
-    void (*freePool)(j_common_ptr, int);
-    void (*destroy)(j_common_ptr);
-    CoefficientArray* arrays;
-};
 
 CoefficientArrays* ArraysOf(j_common_ptr info) { return static_cast<CoefficientArrays*>(info->client_data); }
 
@@ -212,7 +192,8 @@ void DestroyMemory(j_common_ptr info) {
     all->destroy(info);
 }
 
-// After jpeg_create_*: all must outlive the libjpeg object.
+}  // namespace
+
 void KeepCoefficientsInBlocks(j_common_ptr info, CoefficientArrays* all) {
     jpeg_memory_mgr* m = info->mem;
     all->manager = m;
@@ -227,6 +208,8 @@ void KeepCoefficientsInBlocks(j_common_ptr info, CoefficientArrays* all) {
     m->free_pool = FreePool;
     m->self_destruct = DestroyMemory;
 }
+
+namespace {
 
 // libjpeg reads the file a piece at a time: the compressed file never needs
 // a block of its own, nor the page faults of one.
@@ -382,7 +365,7 @@ JpegReader* OpenJpeg(const uint8_t* data, size_t size, InputFile* file, int* wid
         NoteFailure(size == 0 ? kImgctlNotAPicture : kImgctlTooLarge);
         return nullptr;
     }
-    JpegReader* r = new (std::nothrow) JpegReader;
+    JpegReader* r = static_cast<JpegReader*>(malloc(sizeof(JpegReader)));
     if (!r) {
         NoteFailure(kImgctlTooLarge);
         return nullptr;
@@ -400,7 +383,7 @@ JpegReader* OpenJpeg(const uint8_t* data, size_t size, InputFile* file, int* wid
         r->source.buffer = static_cast<JOCTET*>(TakeBlock(kSourceBufferSize));
         if (!r->source.buffer) {
             NoteFailure(kImgctlTooLarge);
-            delete r;
+            free(r);
             return nullptr;
         }
     }
@@ -453,196 +436,8 @@ void CloseJpeg(JpegReader* r) {
     jpeg_destroy_decompress(&r->info);
     free(r->cmykRow);
     GiveBlock(r->source.buffer);
-    delete r;
+    free(r);
 }
-
-namespace {
-
-// The encoded bytes go to a save, or into memory: a block that grows as they
-// come.
-struct Destination {
-    jpeg_destination_mgr manager;
-    SaveFile* file;  // null: into memory
-    uint8_t* memory;
-    size_t used;
-    size_t room;
-    JOCTET buffer[1 << 16];
-};
-
-const size_t kFirstMemoryRoom = size_t(256) << 10;
-
-void PutBytes(j_compress_ptr info, const JOCTET* bytes, size_t size) {
-    Destination* d = reinterpret_cast<Destination*>(info->dest);
-    if (d->file) {
-        SaveBytes(d->file, bytes, size);
-        return;
-    }
-    if (size > d->room - d->used) {
-        size_t room = d->room ? d->room : kFirstMemoryRoom;
-        while (size > room - d->used) room *= 2;
-        uint8_t* grown = static_cast<uint8_t*>(TakeBlock(room));
-        if (!grown) ERREXIT1(info, JERR_OUT_OF_MEMORY, 3);
-        if (d->used) memcpy(grown, d->memory, d->used);
-        GiveBlock(d->memory);
-        d->memory = grown;
-        d->room = room;
-    }
-    memcpy(d->memory + d->used, bytes, size);
-    d->used += size;
-}
-
-void InitDestination(j_compress_ptr info) {
-    Destination* d = reinterpret_cast<Destination*>(info->dest);
-    d->manager.next_output_byte = d->buffer;
-    d->manager.free_in_buffer = sizeof d->buffer;
-}
-boolean EmptyOutputBuffer(j_compress_ptr info) {
-    Destination* d = reinterpret_cast<Destination*>(info->dest);
-    PutBytes(info, d->buffer, sizeof d->buffer);
-    InitDestination(info);
-    return TRUE;
-}
-void TermDestination(j_compress_ptr info) {
-    Destination* d = reinterpret_cast<Destination*>(info->dest);
-    PutBytes(info, d->buffer, sizeof d->buffer - d->manager.free_in_buffer);
-}
-
-struct Encoder {
-    jpeg_compress_struct info;
-    ErrorManager errors;
-    CoefficientArrays arrays;
-    Destination destination;
-};
-
-bool EncodeRows(Encoder* e, int width, int height, int channels, int quality, int progressive, int optimize,
-                RowSource* source) {
-    j_compress_ptr info = &e->info;
-    info->dest = &e->destination.manager;
-    info->image_width = static_cast<JDIMENSION>(width);
-    info->image_height = static_cast<JDIMENSION>(height);
-    info->input_components = channels;
-    info->in_color_space = channels == 1 ? JCS_GRAYSCALE : JCS_EXT_BGR;
-    jpeg_set_defaults(info);  // YCbCr with 4:2:0 sampling for colour
-    jpeg_set_quality(info, quality, TRUE);  // baseline-compatible tables
-    info->optimize_coding = optimize ? TRUE : FALSE;
-    if (progressive) jpeg_simple_progression(info);
-    jpeg_start_compress(info, TRUE);
-    while (info->next_scanline < info->image_height) {
-        uint8_t* rows[16];
-        int y = static_cast<int>(info->next_scanline);
-        int n = source->get(source, y, height - y < 16 ? height - y : 16, rows);
-        if (n <= 0) return false;
-        jpeg_write_scanlines(info, rows, static_cast<JDIMENSION>(n));
-    }
-    jpeg_finish_compress(info);
-    return true;
-}
-
-struct ImageRows {
-    RowSource source;
-    const Image* image;
-};
-
-int RowsOfImage(RowSource* self, int top, int most, uint8_t** rows) {
-    const Image& image = *reinterpret_cast<ImageRows*>(self)->image;
-    for (int i = 0; i < most; ++i) rows[i] = ImageRow(image, top + i);
-    return most;
-}
-
-// An encoder writing to file, or into memory when file is null.
-Encoder* NewEncoder(SaveFile* file) {
-    Encoder* e = new (std::nothrow) Encoder;
-    if (!e) {
-        NoteFailure(kImgctlTooLarge);
-        return nullptr;
-    }
-    memset(&e->info, 0, sizeof e->info);
-    InitErrors(&e->errors);
-    e->destination.file = file;
-    e->destination.memory = nullptr;
-    e->destination.used = e->destination.room = 0;
-    e->destination.manager.init_destination = InitDestination;
-    e->destination.manager.empty_output_buffer = EmptyOutputBuffer;
-    e->destination.manager.term_destination = TermDestination;
-    return e;
-}
-
-bool Encode(Encoder* e, int width, int height, int channels, int quality, int progressive, int optimize,
-            RowSource* source) {
-    if (quality < 1) quality = 1;
-    if (quality > 100) quality = 100;
-    if (setjmp(e->errors.escape) != 0) {
-        jpeg_destroy_compress(&e->info);
-        return false;
-    }
-    e->info.err = &e->errors.manager;
-    jpeg_create_compress(&e->info);
-    KeepCoefficientsInBlocks(reinterpret_cast<j_common_ptr>(&e->info), &e->arrays);
-    bool ok = EncodeRows(e, width, height, channels, quality, progressive != 0, optimize != 0, source);
-    jpeg_destroy_compress(&e->info);
-    return ok;
-}
-
-}  // namespace
-
-int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive, int optimize,
-                 RowSource* source) {
-    SaveFile file;
-    if (!BeginSave(&file, path)) return kImgctlFailed;
-    Encoder* e = NewEncoder(&file);
-    bool ok = e && Encode(e, width, height, channels, quality, progressive, optimize, source);
-    delete e;
-    if (!ok) {
-        AbortSave(&file);
-        return kImgctlFailed;
-    }
-    return CommitSave(&file) ? kImgctlSaved : kImgctlFailed;
-}
-
-static bool Given(const Image* image) {
-    if (!image) NoteSystemError(kImgctlCannotWrite, EINVAL);
-    return image != nullptr;
-}
-
-int DIBtoJPG(const char* path, ImageHandle handle, int quality, int progressive, int optimize) {
-    StartOperation();
-    const Image* image = reinterpret_cast<const Image*>(handle);
-    int status = kImgctlFailed;
-    if (!path) NoteSystemError(kImgctlCannotWrite, EINVAL);
-    if (path && Given(image)) {
-        ImageRows rows;
-        rows.source.get = RowsOfImage;
-        rows.image = image;
-        status = SaveJpegRows(path, image->width, image->height, image->channels, quality, progressive, optimize,
-                              &rows.source);
-    }
-    FinishOperation(status == kImgctlSaved, kImgctlCannotWrite);
-    return status;
-}
-
-int DIBtoJPGMemory(ImageHandle handle, int quality, int progressive, int optimize, uint8_t** data, size_t* size) {
-    StartOperation();
-    const Image* image = reinterpret_cast<const Image*>(handle);
-    int status = kImgctlFailed;
-    Encoder* e = data && size && Given(image) ? NewEncoder(nullptr) : nullptr;
-    if (e) {
-        ImageRows rows;
-        rows.source.get = RowsOfImage;
-        rows.image = image;
-        if (Encode(e, image->width, image->height, image->channels, quality, progressive, optimize, &rows.source)) {
-            *data = e->destination.memory;
-            *size = e->destination.used;
-            status = kImgctlSaved;
-        } else {
-            GiveBlock(e->destination.memory);
-        }
-        delete e;
-    }
-    FinishOperation(status == kImgctlSaved, kImgctlTooLarge);
-    return status;
-}
-
-void DeleteJPGMemory(uint8_t* data) { GiveBlock(data); }
 
 // The whole picture in memory, for the image handle. Row padding is written
 // with its row, so a picture that turns out damaged has touched only the

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "blocks.h"
@@ -503,6 +504,72 @@ TEST(BmpRead, CorruptHeadersNeverMisbehave) {
                 }
             }
     }
+}
+
+// What ReadBmpForm tells of a file: its form as stored, whether its alpha is
+// in use (one pixel not opaque is enough; alpha bytes all zero are none), and
+// the depth and size of the BMP the codec restores from its JPEG.
+TEST(BmpRead, FormOfTheFileAndOfItsRestoredBmp) {
+    const uint32_t red = 0xFF0000, blue = 0xFF, opaque = 0xFF000000, see = 0x80000000;
+    struct Case {
+        const char* what;
+        int headerSize, bpp;
+        uint32_t compression;
+        int height;  // of 3-pixel rows
+        std::vector<uint32_t> palette, masks, pixels;
+        std::vector<uint8_t> rle;
+        bool alphaInUse;
+    } cases[] = {
+        {"24 bits", 40, 24, 0, 2, {}, {}, {red, blue, red, blue, red, blue}, {}, false},
+        {"top-down", 40, 24, 0, -2, {}, {}, {red, blue, red, blue, red, blue}, {}, false},
+        {"1-bit palette", 40, 1, 0, 2, {red, blue}, {}, {0, 1, 0, 1, 1, 0}, {}, false},
+        {"grey palette", 12, 8, 0, 2, {0, 0x808080, 0xFFFFFF}, {}, {0, 1, 2, 2, 1, 0}, {}, false},
+        {"RLE4", 40, 4, 2, 2, {red, blue}, {}, {}, {3, 0x01, 0, 0, 3, 0x10, 0, 1}, false},
+        {"16 bits", 40, 16, 0, 2, {}, {}, {0xFFFF, 0x7C00, 0x1F, 0, 0x8000, 1}, {}, false},
+        {"32 bits opaque", 40, 32, 0, 2, {}, {}, {opaque, opaque | red, opaque, opaque, opaque, opaque}, {}, false},
+        {"32 bits, alpha all zero", 40, 32, 0, 2, {}, {}, {0, red, blue, 0, red, blue}, {}, false},
+        {"32 bits, one see-through", 40, 32, 0, 2, {}, {}, {opaque, opaque, see | red, opaque, opaque, opaque}, {},
+         true},
+        {"V5 alpha mask", 124, 32, 3, -2, {}, {red, 0xFF00, blue, opaque}, {opaque, opaque, red, opaque, opaque, opaque},
+         {}, true},
+        {"bit fields, no alpha", 40, 32, 3, 2, {}, {red, 0xFF00, blue}, {0x12000000, 0, 0, 0, 0, 0}, {}, false},
+        {"16-bit alpha bit fields", 40, 16, 6, 2, {}, {0x7C00, 0x3E0, 0x1F, 0x8000},
+         {0xFFFF, 0x7FFF, 0x8000, 0x8000, 0x8000, 0x8000}, {}, true},
+    };
+    TempFolder folder;
+    const std::string path = folder / "form.bmp", jpg = folder / "form.jpg", restored = folder / "restored.bmp";
+    for (const Case& c : cases) {
+        Bmp b;
+        b.headerSize = c.headerSize;
+        b.bpp = c.bpp;
+        b.compression = c.compression;
+        b.width = 3;
+        b.height = c.height;
+        b.palette = c.palette;
+        b.masks = c.masks;
+        b.pixels = c.pixels;
+        b.rle = c.rle;
+        ASSERT_TRUE(WriteBytes(path, Encode(b)));
+        ImageHandle picture = BMPtoDIB(CodecPath(path).c_str());
+        ASSERT_EQ(1, DIBtoJPG(CodecPath(jpg).c_str(), picture, 90, 0));
+        DeleteDIB(picture);
+        ASSERT_EQ(1, JPGtoBMP(CodecPath(restored).c_str(), CodecPath(jpg).c_str()));
+        const std::vector<uint8_t> back = ReadBytes(restored);
+        BmpForm f;
+        ASSERT_TRUE(ReadBmpForm(CodecPath(path).c_str(), &f)) << c.what;
+        EXPECT_EQ(std::make_tuple(f.width, f.height, f.bitsPerPixel, f.compression, f.topDown, f.palette, f.alphaInUse,
+                                  f.restoredBitsPerPixel, f.restoredBytes),
+                  std::make_tuple(3, 2, c.bpp, int(c.compression), c.height < 0, c.bpp <= 8, c.alphaInUse,
+                                  int(back[28]), uint64_t(back.size())))
+            << c.what;
+    }
+    Bmp jpegInside;
+    jpegInside.compression = 4;
+    jpegInside.pixels = {0};
+    ASSERT_TRUE(WriteBytes(path, Encode(jpegInside)));
+    BmpForm f;
+    EXPECT_FALSE(ReadBmpForm(CodecPath(path).c_str(), &f));
+    EXPECT_EQ(kImgctlUnsupported, LastImgctlError().kind) << "refused as BMPtoDIB refuses it";
 }
 
 #if defined(TOLVANE_BMPSUITE_DIR) && !defined(_WIN32)

@@ -9,6 +9,7 @@
 
 #include "image.h"
 #include "imgctl.h"
+#include "picture_quality.h"
 #include "test_images.h"
 
 namespace {
@@ -126,6 +127,59 @@ TEST_F(JpegCodec, OptimizedTablesKeepThePixelsInFewerBytes) {
                 EXPECT_LT(files[1].size(), files[0].size());
             DeleteDIB(image);
         }
+}
+
+// Colour kept for every pixel (4:4:4) or for each 2x2 (4:2:0, the default),
+// on red strokes over blue as icons and coloured text have them. Each entry
+// point writes what libjpeg itself writes with that sampling, and full
+// resolution keeps the coloured edges far better.
+TEST_F(JpegCodec, FullResolutionColourKeepsColouredEdges) {
+    Pixels picture;
+    picture.width = 40;
+    picture.height = 24;
+    picture.data.resize(40 * 24 * 3);
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const bool stroke = x % 9 == 4 || y % 8 == 3 || (x + y) % 13 == 0;
+            picture.At(x, y)[0] = stroke ? 255 : 0;
+            picture.At(x, y)[2] = stroke ? 0 : 255;
+        }
+    ImageHandle image = reinterpret_cast<ImageHandle>(ImageOf(picture));
+    const std::string bmp = folder / "in.bmp", jpg = folder / "out.jpg", reference = folder / "libjpeg.jpg";
+    ASSERT_TRUE(WriteBytes(bmp, EncodePlainBmp(picture)));
+    struct Case {
+        const char* what;
+        bool given;
+        JpegChroma chroma;
+        int sampling;  // of libjpeg's luma for the same bytes
+    } cases[] = {{"default", false, kChroma420, 2}, {"4:2:0", true, kChroma420, 2}, {"4:4:4", true, kChroma444, 1}};
+    double psnr[3];
+    for (int i = 0; i < 3; ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
+        JpegVariant variant;
+        variant.quality = 100;
+        variant.lumaH = variant.lumaV = c.sampling;
+        ASSERT_TRUE(WriteJpegVariant(reference, picture, variant));
+        const std::vector<uint8_t> expected = ReadBytes(reference);
+        uint8_t* data;
+        size_t size;
+        int status = c.given ? DIBtoJPGMemory(image, 100, 0, 0, &data, &size, c.chroma)
+                             : DIBtoJPGMemory(image, 100, 0, 0, &data, &size);
+        ASSERT_EQ(kImgctlSaved, status);
+        EXPECT_EQ(expected, std::vector<uint8_t>(data, data + size));
+        ImageHandle decoded = JPGMemorytoDIB(data, size);
+        EXPECT_TRUE(PicturePsnr(decoded, image, &psnr[i]));
+        DeleteDIB(decoded);
+        DeleteJPGMemory(data);
+        ASSERT_EQ(1, c.given ? DIBtoJPG(jpg.c_str(), image, 100, 0, 0, c.chroma) : DIBtoJPG(jpg.c_str(), image, 100, 0));
+        EXPECT_EQ(expected, ReadBytes(jpg));
+        ASSERT_EQ(1, c.given ? BMPtoJPG(jpg.c_str(), bmp.c_str(), 100, 0, 0, c.chroma)
+                             : BMPtoJPG(jpg.c_str(), bmp.c_str(), 100, 0));
+        EXPECT_EQ(expected, ReadBytes(jpg)) << "streamed from the BMP";
+    }
+    EXPECT_GT(psnr[2], psnr[1] + 10) << "4:2:0 " << psnr[1] << " dB, 4:4:4 " << psnr[2] << " dB";
+    DeleteDIB(image);
 }
 
 TEST_F(JpegCodec, GreyscaleImageGivesGreyscaleJpeg) {

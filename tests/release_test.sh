@@ -3,8 +3,9 @@
 # tree (changes not committed included) in folders of other names, the second
 # under another umask, time zone and language, and must give the same bytes.
 # Then: the zip holds exactly what it should, each program carries the
-# project's version in its version resource and no debug section, tolvpack.exe
-# prints the version under Wine; the .deb unpacks into a scratch root with a
+# project's version in its version resource and no debug section, tolvinst.exe
+# is within its size (stripped and after LZMA), tolvpack.exe prints the
+# version under Wine; the .deb unpacks into a scratch root with a
 # stripped tolvpack that prints the version, a manual page groff reads without
 # a warning, and in Depends the package of every library it links; the Inno
 # Setup example is well formed (no compiler for it runs here); and the example
@@ -88,18 +89,24 @@ for exe in tolvane tolvinst tolvpack; do
   rc=$(x86_64-w64-mingw32-windres -i "$z/$exe.exe" -O rc 2>/dev/null | sed -n '/VERSIONINFO/,$p')
   check "$exe.exe's version resource: $version, in Japanese and English" 'version_resource "$rc" "$exe"'
 done
+# The restorer travels in every installer: what it costs there, as numbers.
+restorer_bytes=$(stat -c %s "$z/tolvinst.exe")
+restorer_lzma=$(xz -9e --format=lzma -c "$z/tolvinst.exe" | wc -c)
+check "tolvinst.exe is small: $restorer_bytes bytes stripped (at most 600000), $restorer_lzma after LZMA (at most 175000)" \
+  '[ "$restorer_bytes" -le 600000 ] && [ "$restorer_lzma" -le 175000 ]'
 check "tolvpack.exe --version under Wine says $version" \
   '[ "$("$root/cmake/wine-run.sh" "$z/tolvpack.exe" --version | tr -d "\r")" = "tolvpack (Tolvane) $version" ]'
 
 # The Inno Setup example: sections, directives and entries in their form,
 # [Code] balanced, the event functions spelt as Inno Setup calls them (a
 # misspelt one is silently never called), tolvinst started as it must be,
-# and the files it ships named as the zip names them.
+# the files it ships named as the zip names them, and every kind of file of
+# a packed folder shipped, each skipped when the folder has none.
 iss_check() {
   python3 - "$@" <<'EOF'
 import re, sys
 path, shipped = sys.argv[1], sys.argv[2:]
-errors, defines, code, section = [], {}, [], None
+errors, defines, code, files, section = [], {}, [], [], None
 sections = {'Setup', 'Languages', 'CustomMessages', 'Files', 'Dirs', 'Icons', 'Tasks', 'Registry',
             'Run', 'InstallDelete', 'UninstallDelete', 'UninstallRun', 'Code'}
 for n, line in enumerate(open(path, encoding='utf-8-sig').read().splitlines(), 1):
@@ -119,6 +126,7 @@ for n, line in enumerate(open(path, encoding='utf-8-sig').read().splitlines(), 1
         if not re.fullmatch(r'[\w.]+=\S.*', s): errors.append(f'{n}: not Directive=value')
     elif not re.fullmatch(r'\w+: ("[^"]*"|[\w ]+)(; \w+: ("[^"]*"|[\w ]+))*', s):
         errors.append(f'{n}: not Parameter: value; ...')
+    elif section == 'Files': files.append(s)
     for c in re.findall(r'\{(#?[\w:]+)', s):
         if c.lstrip('#') not in defines and c not in ('app', 'autopf'):
             errors.append(f'{n}: unknown constant {{{c}}}')
@@ -140,6 +148,10 @@ if not re.search(r"Exec\(ExpandConstant\('\{app\}\\tolvinst\.exe'\), ExpandConst
 if not all(re.search(rf'\bCode (=|<>) {c}\b', text) for c in (0, 1)): errors.append('[Code]: exit codes not read')
 if defines.get('Tolvinst') != 'tolvinst.exe' or 'tolvinst.exe' not in shipped:
     errors.append("[Files]: the restorer it ships is not the zip's tolvinst.exe")
+for name in ('*.bmp', '*.jpg', 'tvfile.txt'):
+    if not any(f.startswith(f'Source: "{{#Pictures}}\\{name}"; DestDir: "{{app}}";')
+               and f.endswith('Flags: skipifsourcedoesntexist') for f in files):
+        errors.append(f'[Files]: {name} of the pictures not shipped, or not skipped when missing')
 if errors: print('\n'.join(errors))
 sys.exit(bool(errors))
 EOF

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "console.h"
 #include "file_system.h"
@@ -15,19 +16,27 @@
 #include "imgctl.h"
 #include "json.h"
 #include "list_check.h"
+#include "pack_rules.h"
 #include "pair_list.h"
 #include "picture_quality.h"
 #include "progress.h"
+#include "restored_form.h"
 #include "tolvpack.h"
 
 namespace {
 
-enum Status { kOk, kWouldNotRestore, kBelowMinimum, kNotCompared, kOtherPicture, kLarger, kStatusCount };
+enum Status {
+    kOk, kWouldNotRestore, kBelowMinimum, kNotCompared, kOtherPicture, kLarger, kLosesAlpha, kOtherForm, kStatusCount
+};
 
 const char* const kStatusWords[kStatusCount] = {"ok",           "would not restore",    "below --min-psnr",
-                                               "not compared", "not the BMP's picture", "larger than its BMP"};
+                                               "not compared", "not the BMP's picture", "larger than its BMP",
+                                               "loses its alpha", "another form"};
 const char* const kJsonStatus[kStatusCount] = {"ok",           "would_not_restore", "below_min_psnr",
-                                              "not_compared", "other_picture",     "larger_than_bmp"};
+                                              "not_compared", "other_picture",     "larger_than_bmp",
+                                              "loses_alpha",  "other_form"};
+// What does not fail the check: told all the same.
+bool Passes(Status status) { return status == kOk || status == kLarger || status == kOtherForm; }
 
 const char* FormatText(ListFormat format) {
     switch (format) {
@@ -79,6 +88,7 @@ struct EntryReport {
     int64_t bmpBytes = -1, jpgBytes = -1;
     double psnr = NAN;  // NAN: not measured
     double megapixels = 0;
+    int64_t installedBytes = -1;  // the BMP the restorer writes, when the original is at hand
 };
 
 // One entry, rehearsed.
@@ -121,12 +131,76 @@ EntryReport CheckEntry(const CheckOptions& options, const PairEntry& entry, Entr
                  static_cast<long long>(report.bmpBytes - report.jpgBytes),
                  report.bmpBytes > 0 ? 100.0 * (report.bmpBytes - report.jpgBytes) / report.bmpBytes : 0.0);
         report.reason = text;
-        if (options.minPsnrGiven && report.psnr < options.minPsnr) report.status = kBelowMinimum;
-        else if (report.jpgBytes > report.bmpBytes) report.status = kLarger;
+        BmpForm form;
+        std::string change;
+        if (ReadBmpForm(bmpPath, &form)) {
+            report.installedBytes = static_cast<int64_t>(form.restoredBytes);
+            change = RestoredFormChange(form, report.bmpBytes);
+        }
+        if (!change.empty()) report.reason += "; " + change;
+        if (form.alphaInUse) {
+            report.status = kLosesAlpha;
+            report.reason = "the BMP's alpha channel is in use and the JPEG has none: ship the BMP itself";
+        } else if (options.minPsnrGiven && report.psnr < options.minPsnr) {
+            report.status = kBelowMinimum;
+        } else if (!change.empty()) {
+            report.status = kOtherForm;
+        } else if (report.jpgBytes > report.bmpBytes) {
+            report.status = kLarger;
+        }
     }
     DeleteDIB(jpg);
     DeleteDIB(bmp);
     return report;
+}
+
+// The BMPs of the folder that no entry writes: they ship as they are. With
+// --bmp-from each must be its original byte for byte.
+struct KeptBmps {
+    long count = 0, identical = 0, differing = 0;
+    std::string json;
+};
+
+bool SameBytes(const char* a, const char* b) {
+    FILE* first = OpenFile(a, "rb");
+    FILE* second = first ? OpenFile(b, "rb") : nullptr;
+    bool same = first && second;
+    char x[64 << 10], y[64 << 10];
+    while (same) {
+        size_t got = fread(x, 1, sizeof x, first);
+        same = fread(y, 1, sizeof y, second) == got && memcmp(x, y, got) == 0 && !ferror(first) && !ferror(second);
+        if (got == 0) break;
+    }
+    if (first) fclose(first);
+    if (second) fclose(second);
+    return same;
+}
+
+KeptBmps CheckKeptBmps(const CheckOptions& options, const PairEntry* entries, int count) {
+    KeptBmps kept;
+    std::vector<FolderFile> found;
+    if (!ListFolderFiles(options.folder, &found)) return kept;
+    for (const FolderFile& file : found) {
+        bool restored = false;
+        for (int i = 0; i < count && !restored; ++i)
+            restored = file.spelt && SameNameIgnoringCase(entries[i].bmpName, file.listName);
+        if (restored || !IsBmpFileName(file.name)) continue;
+        ++kept.count;
+        char path[kUtf8PathSize], original[kUtf8PathSize];
+        std::string status = "not_compared", text = "ships as it is";
+        if (options.bmpFrom && JoinFolder(path, options.folder, file.name) &&
+            JoinFolder(original, options.bmpFrom, file.name) && IsPlainFile(original)) {
+            bool same = SameBytes(path, original);
+            status = same ? "identical" : "differs";
+            text = same ? "ships as it is, byte for byte its original" : "differs from its original in --bmp-from";
+            ++(same ? kept.identical : kept.differing);
+        }
+        if (!options.quiet && !options.json) PrintLine(stdout, std::string("kept BMP              ") + file.name + ": " + text);
+        if (status == "differs") ReportFileError(file.name, "kept BMP: " + text);
+        kept.json += std::string(kept.json.empty() ? "" : ", ") + "{\"bmp\": " + JsonString(file.name) +
+                     ", \"status\": " + JsonString(status) + ", \"bytes\": " + JsonNumber(FileBytes(path)) + "}";
+    }
+    return kept;
 }
 
 std::string JsonEntry(const EntryReport& report) {
@@ -156,16 +230,23 @@ int CheckCommand(const CheckOptions& options) {
         ReportFileError(listPath, std::string(what) + ": the restorer reads no list from it (put the list pack writes in its place)");
         return kExitTrouble;
     }
-    FILE* stream = OpenFile(listPath, "rb");
-    if (!stream) {
-        ReportFileError(listPath, "cannot open the list");
-        return kExitTrouble;
-    }
+    // A folder whose every picture ships as its BMP has no list.
     static PairEntry entries[kListCapacity];
     bool overCapacity = false;
     ListFormat format = kListInFormat;
-    int count = ReadPairListFile(stream, entries, kListCapacity, &overCapacity, &format);
-    fclose(stream);
+    int count = 0;
+    if (FileBytes(listPath) >= 0) {
+        FILE* stream = OpenFile(listPath, "rb");
+        if (!stream) {
+            ReportFileError(listPath, "cannot open the list");
+            return kExitTrouble;
+        }
+        count = ReadPairListFile(stream, entries, kListCapacity, &overCapacity, &format);
+        fclose(stream);
+    } else if (CheckKeptBmps(CheckOptions{options.folder, nullptr, false, 0, true, true}, entries, 0).count == 0) {
+        ReportFileError(options.folder, "no tvfile.txt and no BMP: not a packed folder (make one with tolvpack pack)");
+        return kExitTrouble;
+    }
     if (format != kListInFormat) {
         ReportFileError(listPath, FormatText(format));
         return kExitTrouble;
@@ -206,11 +287,21 @@ int CheckCommand(const CheckOptions& options) {
         AdvanceProgress(progress, report.megapixels);
     }
     ClearProgress(progress);
+    KeptBmps kept = CheckKeptBmps(options, entries, count);
     // A JPEG larger than its BMP restores well: told, but no failure.
-    bool passed = counts[kOk] + counts[kLarger] == count;
+    long passing = 0;
+    for (int status = kOk; status < kStatusCount; ++status)
+        if (Passes(static_cast<Status>(status))) passing += counts[status];
+    bool passed = passing == count && kept.differing == 0;
     std::string summary = CountOf(count, "entry", "entries") + ": " + std::to_string(counts[kOk]) + " ok";
     for (int status = kOk + 1; status < kStatusCount; ++status)
         if (counts[status]) summary += ", " + std::to_string(counts[status]) + " " + kStatusWords[status];
+    if (kept.count > 0) {
+        summary += "; " + CountOf(kept.count, "BMP", "BMPs") + (kept.count == 1 ? " kept as it is" : " kept as they are");
+        if (options.bmpFrom)
+            summary += " (" + std::to_string(kept.identical) + " identical to --bmp-from" +
+                       (kept.differing ? ", " + std::to_string(kept.differing) + " differing" : "") + ")";
+    }
     if (measured > 0) {
         char text[200];
         snprintf(text, sizeof text, "; %d compared: lowest PSNR %.2f dB, %.1f MB of BMP as %.1f MB of JPEG (%.1f %% saved)",
@@ -224,7 +315,9 @@ int CheckCommand(const CheckOptions& options) {
             json += ", " + JsonString(kJsonStatus[status]) + ": " + std::to_string(counts[status]);
         json += ", \"compared\": " + std::to_string(measured) + ", \"lowest_psnr_db\": " + JsonNumber(lowestPsnr, 2) +
                 ", \"bmp_bytes\": " + JsonNumber(bmpBytes) + ", \"jpeg_bytes\": " + JsonNumber(jpgBytes) +
-                "}, \"passed\": " + (passed ? "true" : "false") + "}\n";
+                ", \"kept_bmps\": " + std::to_string(kept.count) + ", \"kept_identical\": " +
+                std::to_string(kept.identical) + ", \"kept_differing\": " + std::to_string(kept.differing) +
+                "}, \"kept\": [" + kept.json + "], \"passed\": " + (passed ? "true" : "false") + "}\n";
         PrintRaw(stdout, json);
     } else if (!options.quiet) {
         PrintLine(stdout, summary);

@@ -38,7 +38,9 @@ const char kPackHelp[] =
     "Usage: tolvpack pack [OPTIONS] SOURCE\n"
     "\n"
     "Makes a JPEG of every BMP file of SOURCE (not of its subfolders), named as the BMP with \"jpg\" for \"bmp\", "
-    "and writes tvfile.txt, which pairs each JPEG with the BMP it came from. Files whose names the list cannot "
+    "and writes tvfile.txt, which pairs each JPEG with the BMP it came from. A picture the installer carries in "
+    "fewer bytes as its BMP (after the installer's compression), or whose BMP has an alpha channel in use, ships "
+    "as the BMP itself: copied into the output folder and not listed. Files whose names the list cannot "
     "carry are left out and named on standard error.\n"
     "\n"
     "Options:\n"
@@ -51,10 +53,22 @@ const char kPackHelp[] =
     "      progressive JPEG files (default: baseline)\n"
     "  --optimize\n"
     "      optimised Huffman tables: the same pictures in smaller files, at some cost in time and memory\n"
+    "  --chroma 420|444|auto\n"
+    "      colour at half resolution (420, the default), at full resolution (444: icons, coloured text), or per "
+    "picture (auto: with --target-psnr the one reaching it in fewer bytes, else 444 where 420 loses more than "
+    "2 dB)\n"
+    "  --compressor lzma|zlib|none\n"
+    "      the installer's compression, by which each picture is weighed: lzma (NSIS's /SOLID lzma, Inno Setup; "
+    "the default), zlib (NSIS's default) or none\n"
+    "  --all-jpeg\n"
+    "      every BMP as a JPEG, however many bytes it takes (a BMP with alpha in use is still kept)\n"
+    "  --restorer FILE\n"
+    "      tolvinst.exe, whose compressed size the report counts (default: tolvinst.exe beside tolvpack)\n"
     "  -o, --out DIR\n"
-    "      write the JPEG files and the list to DIR, made if missing (default: SOURCE)\n"
+    "      write the JPEG files, the kept BMPs and the list to DIR, made if missing (default: SOURCE); "
+    "the folder to ship whole\n"
     "  --clean\n"
-    "      remove JPEG files in the output folder that the new list does not name\n"
+    "      remove JPEG and BMP files in the output folder that this pack did not make\n"
     "  -j, --jobs N\n"
     "      pictures converted at once (default: one per processor)\n"
     "  --json\n"
@@ -151,13 +165,17 @@ int RunTolvpack(int argc, char** argv) {
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
 
-    std::string quality, jobs, targetPsnr, source, out;
-    bool progressive = false, optimize = false, clean = false, packJson = false, packQuiet = false;
+    std::string quality, jobs, targetPsnr, source, out, chroma, compressor, restorer;
+    bool progressive = false, optimize = false, clean = false, packJson = false, packQuiet = false, allJpeg = false;
     CLI::App* packCommand = app.add_subcommand("pack");
     packCommand->add_option("-q,--quality", quality);
     packCommand->add_option("--target-psnr", targetPsnr);
     packCommand->add_flag("--progressive", progressive);
     packCommand->add_flag("--optimize", optimize);
+    packCommand->add_option("--chroma", chroma);
+    packCommand->add_option("--compressor", compressor);
+    packCommand->add_flag("--all-jpeg", allJpeg);
+    packCommand->add_option("--restorer", restorer);
     packCommand->add_option("-o,--out", out);
     packCommand->add_flag("--clean", clean);
     packCommand->add_option("-j,--jobs", jobs);
@@ -204,6 +222,16 @@ int RunTolvpack(int argc, char** argv) {
         if (pack.targetGiven && (!ParseDecibels(targetPsnr, &pack.targetPsnr) || pack.targetPsnr <= 0))
             return UsageError("--target-psnr " + targetPsnr + ": not a number of decibels such as 40 or 38.5");
         if (pack.targetGiven && !quality.empty()) return UsageError("--quality and --target-psnr: choose one");
+        if (chroma.empty() || chroma == "420") pack.chroma = kChroma420;
+        else if (chroma == "444") pack.chroma = kChroma444;
+        else if (chroma == "auto") pack.chromaAuto = true;
+        else return UsageError("--chroma " + chroma + ": give 420, 444 or auto");
+        if (compressor.empty() || compressor == "lzma") pack.compressor = kCompressLzma;
+        else if (compressor == "zlib") pack.compressor = kCompressZlib;
+        else if (compressor == "none") pack.compressor = kCompressNone;
+        else return UsageError("--compressor " + compressor + ": give lzma, zlib or none");
+        pack.allJpeg = allJpeg;
+        pack.restorer = restorer.empty() ? nullptr : restorer.c_str();
         pack.source = source.c_str();
         pack.out = out.empty() ? nullptr : out.c_str();
         pack.clean = clean;

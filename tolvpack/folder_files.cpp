@@ -6,6 +6,7 @@
 #include <string>
 
 #include "file_io.h"
+#include "file_system.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -61,6 +62,15 @@ bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files, std::ve
 static DWORD Attributes(const char* path) {
     WidePath wide;
     return ToWidePath(path, &wide) ? GetFileAttributesW(wide.text) : INVALID_FILE_ATTRIBUTES;
+}
+
+// A file beside this program, by the program's own path.
+bool ProgramFolderFile(char (&path)[kUtf8PathSize], const char* name) {
+    wchar_t program[kUtf8PathSize];
+    DWORD length = GetModuleFileNameW(nullptr, program, kUtf8PathSize);
+    if (length == 0 || length >= kUtf8PathSize || !WideToUtf8(program, path, sizeof path)) return false;
+    path[PathNamePart(path) - path] = '\0';
+    return AppendString(path, name);
 }
 
 bool IsFolder(const char* path) {
@@ -132,6 +142,14 @@ bool ListFolderFiles(const char* folder, std::vector<FolderFile>* files, std::ve
     return true;
 }
 
+bool ProgramFolderFile(char (&path)[kUtf8PathSize], const char* name) {
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return false;
+    path[length] = '\0';
+    path[PathNamePart(path) - path] = '\0';
+    return AppendString(path, name);
+}
+
 bool IsFolder(const char* path) {
     struct stat status;
     return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
@@ -181,4 +199,9 @@ bool MakeFolders(const char* path) {
         }
     }
     return MakeOneFolder(part);
+}
+
+bool SameFolder(const char* a, const char* b) {
+    FileIdentity first, second;
+    return IdentifyFile(a, &first) && IdentifyFile(b, &second) && SameFile(first, second);
 }

@@ -37,6 +37,10 @@ int64_t FileBytes(const char* path);
 // carries every name; elsewhere as given.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 bool IsFolder(const char* path);
+// The path of a file of this name beside the running program.
+bool ProgramFolderFile(char (&path)[kUtf8PathSize], const char* name);
+// Whether two paths reach one folder, however spelt.
+bool SameFolder(const char* a, const char* b);
 // Removes the temporary files of unfinished saves when the program is
 // stopped by Ctrl-C (SIGINT, SIGTERM; on Windows Ctrl-C and Ctrl-Break).
 void RemoveTemporariesWhenStopped();

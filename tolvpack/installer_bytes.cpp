@@ -10,66 +10,97 @@
 
 namespace {
 
-// The output is only counted: one small buffer, written over again and again.
+// The output is only counted: one small buffer, written over again and
+// again. The input goes in steps, so that the count can stop early.
 const size_t kOutRoom = 64 << 10;
+const size_t kInStep = 1 << 20;
 
-uint64_t LzmaBytes(const uint8_t* data, size_t size) {
-    lzma_options_lzma options;
-    if (lzma_lzma_preset(&options, 6)) return 0;  // 8 MiB dictionary, as NSIS and Inno Setup use
-    lzma_stream stream = LZMA_STREAM_INIT;
-    if (lzma_alone_encoder(&stream, &options) != LZMA_OK) return 0;
-    std::vector<uint8_t> out(kOutRoom);
-    stream.next_in = data;
-    stream.avail_in = size;
+struct Count {
     uint64_t total = 0;
-    lzma_ret result;
-    do {
-        stream.next_out = out.data();
-        stream.avail_out = out.size();
-        result = lzma_code(&stream, LZMA_FINISH);
-        total += out.size() - stream.avail_out;
-    } while (result == LZMA_OK);
-    lzma_end(&stream);
-    return result == LZMA_STREAM_END ? total : 0;
+    bool estimated = false;
+};
+
+// The size the whole would have, from the part done.
+uint64_t Extrapolate(uint64_t total, size_t done, size_t size) {
+    return done == 0 ? total : static_cast<uint64_t>(static_cast<double>(total) * size / done);
 }
 
-uint64_t ZlibBytes(const uint8_t* data, size_t size) {
-    z_stream stream = {};
-    if (deflateInit(&stream, 9) != Z_OK) return 0;
+Count LzmaBytes(const uint8_t* data, size_t size, uint64_t enoughAbove) {
+    Count count;
+    lzma_options_lzma options;
+    if (lzma_lzma_preset(&options, 6)) return count;  // 8 MiB dictionary, as NSIS and Inno Setup use
+    lzma_stream stream = LZMA_STREAM_INIT;
+    if (lzma_alone_encoder(&stream, &options) != LZMA_OK) return count;
     std::vector<uint8_t> out(kOutRoom);
-    uint64_t total = 0;
+    size_t given = 0;
+    lzma_ret result = LZMA_OK;
+    while (result == LZMA_OK) {
+        if (stream.avail_in == 0 && given < size) {
+            size_t step = size - given < kInStep ? size - given : kInStep;
+            stream.next_in = data + given;
+            stream.avail_in = step;
+            given += step;
+        }
+        stream.next_out = out.data();
+        stream.avail_out = out.size();
+        result = lzma_code(&stream, given == size ? LZMA_FINISH : LZMA_RUN);
+        count.total += out.size() - stream.avail_out;
+        if (result == LZMA_OK && count.total > enoughAbove && given < size) {
+            count.total = Extrapolate(count.total, given - stream.avail_in, size);
+            count.estimated = true;
+            break;
+        }
+    }
+    lzma_end(&stream);
+    if (result != LZMA_OK && result != LZMA_STREAM_END) count.total = 0;
+    return count;
+}
+
+Count ZlibBytes(const uint8_t* data, size_t size, uint64_t enoughAbove) {
+    Count count;
+    z_stream stream = {};
+    if (deflateInit(&stream, 9) != Z_OK) return count;
+    std::vector<uint8_t> out(kOutRoom);
+    size_t given = 0;
     int result = Z_OK;
-    const size_t kInStep = size_t(1) << 30;  // avail_in is 32 bits
-    size_t at = 0;
-    do {
-        size_t step = size - at < kInStep ? size - at : kInStep;
-        stream.next_in = const_cast<uint8_t*>(data + at);
-        stream.avail_in = static_cast<uInt>(step);
-        at += step;
-        int flush = at == size ? Z_FINISH : Z_NO_FLUSH;
-        do {
-            stream.next_out = out.data();
-            stream.avail_out = static_cast<uInt>(out.size());
-            result = deflate(&stream, flush);
-            total += out.size() - stream.avail_out;
-        } while (stream.avail_out == 0 && result != Z_STREAM_ERROR);
-    } while (at < size && result != Z_STREAM_ERROR);
+    while (result == Z_OK || result == Z_BUF_ERROR) {
+        if (stream.avail_in == 0 && given < size) {
+            size_t step = size - given < kInStep ? size - given : kInStep;
+            stream.next_in = const_cast<uint8_t*>(data + given);
+            stream.avail_in = static_cast<uInt>(step);
+            given += step;
+        }
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        result = deflate(&stream, given == size ? Z_FINISH : Z_NO_FLUSH);
+        count.total += out.size() - stream.avail_out;
+        if (result == Z_STREAM_END) break;
+        if (count.total > enoughAbove && given < size) {
+            count.total = Extrapolate(count.total, given - stream.avail_in, size);
+            count.estimated = true;
+            result = Z_STREAM_END;
+            break;
+        }
+    }
     deflateEnd(&stream);
-    return result == Z_STREAM_END ? total : 0;
+    if (result != Z_STREAM_END) count.total = 0;
+    return count;
 }
 
 }  // namespace
 
-uint64_t InstallerBytes(const uint8_t* data, size_t size, Compressor compressor) {
-    switch (compressor) {
-    case kCompressLzma: return LzmaBytes(data, size);
-    case kCompressZlib: return ZlibBytes(data, size);
-    case kCompressNone: break;
-    }
-    return size;
+uint64_t InstallerBytes(const uint8_t* data, size_t size, Compressor compressor, uint64_t enoughAbove,
+                        bool* estimated) {
+    Count count;
+    if (compressor == kCompressLzma) count = LzmaBytes(data, size, enoughAbove);
+    else if (compressor == kCompressZlib) count = ZlibBytes(data, size, enoughAbove);
+    else count.total = size;
+    if (estimated) *estimated = count.estimated;
+    return count.total;
 }
 
-bool InstallerBytesOfFile(const char* path, Compressor compressor, uint64_t* bytes) {
+bool InstallerBytesOfFile(const char* path, Compressor compressor, uint64_t* bytes, uint64_t enoughAbove,
+                          bool* estimated) {
     FILE* file = OpenFile(path, "rb");
     if (!file) return false;
     std::vector<uint8_t> data;
@@ -78,7 +109,7 @@ bool InstallerBytesOfFile(const char* path, Compressor compressor, uint64_t* byt
     while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);
     bool read = !ferror(file);
     fclose(file);
-    if (read) *bytes = InstallerBytes(data.data(), data.size(), compressor);
+    if (read) *bytes = InstallerBytes(data.data(), data.size(), compressor, enoughAbove, estimated);
     return read;
 }
 

@@ -8,9 +8,14 @@
 enum Compressor { kCompressLzma, kCompressZlib, kCompressNone };
 
 // The compressed size of size bytes; 0 only for nothing, or when the
-// compressor could not run (no memory).
-uint64_t InstallerBytes(const uint8_t* data, size_t size, Compressor compressor);
+// compressor could not run (no memory). Once the output passes
+// enoughAbove, the rest is not compressed: the size is then estimated from
+// the part done, and estimated says so (a photograph's BMP, whose fate is
+// clear after a few percent of it, costs a few percent of the time).
+uint64_t InstallerBytes(const uint8_t* data, size_t size, Compressor compressor, uint64_t enoughAbove = UINT64_MAX,
+                        bool* estimated = nullptr);
 // The same for a whole file; false when it cannot be read.
-bool InstallerBytesOfFile(const char* path, Compressor compressor, uint64_t* bytes);
+bool InstallerBytesOfFile(const char* path, Compressor compressor, uint64_t* bytes, uint64_t enoughAbove = UINT64_MAX,
+                          bool* estimated = nullptr);
 // "lzma", "zlib", "none".
 const char* CompressorName(Compressor compressor);

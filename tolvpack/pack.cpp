@@ -1,7 +1,9 @@
 // tolvpack pack: "総bmp>jpg", "全追加" and "上書き保存" in one go. The JPEGs
-// are the folder conversion's (the same job on the same pool), the list
-// holds every JPEG made with the BMP it came from, in byte order of the
-// names so that the same folder always gives the same list file.
+// are the folder conversion's (the same conversion on the same pool), the
+// list holds every JPEG made with the BMP it came from, in byte order of the
+// names so that the same folder always gives the same list file. Each
+// picture ships as whichever the installer carries in fewer bytes after its
+// own compression: its JPEG, or its BMP as it is (kept, and not listed).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +15,8 @@
 #include "console.h"
 #include "convert.h"
 #include "convert_pool.h"
+#include "blocks.h"
+#include "file_io.h"
 #include "file_system.h"
 #include "folder_files.h"
 #include "imgctl.h"
@@ -22,17 +26,30 @@
 #include "pair_list.h"
 #include "picture_quality.h"
 #include "progress.h"
+#include "restored_form.h"
 #include "tolvpack.h"
 
 namespace {
+
+// What one picture ships as, and why; filled by its job.
+struct Decision {
+    QualityChoice choice;  // the JPEG's quality and chroma (psnr NAN when not measured)
+    bool keepBmp;          // ships as its BMP, as it is
+    std::string why;
+    uint64_t jpegInstallerBytes, bmpInstallerBytes;
+    bool bmpEstimated;     // the BMP's compressed size taken from a part of it
+    BmpForm form;
+    bool formKnown;
+};
 
 struct PackFile {
     PairEntry listed;  // Shift-JIS names
     std::string jpgName, bmpName;  // the real names
     PoolJob job;
-    bool converted;
-    std::string reason;  // why it was left out
-    QualityChoice choice;  // with --target-psnr
+    bool converted;       // it ships, as a JPEG or as its BMP
+    std::string reason;   // why it was left out
+    Decision decision;
+    std::string keptPath; // where its BMP ships, when kept
 };
 
 struct PackRun {
@@ -41,15 +58,47 @@ struct PackRun {
     Progress progress;
 };
 
-// With --target-psnr each job first finds its quality, then converts at it.
-// Every job writes only its own place.
-double TargetPsnr;
-std::vector<QualityChoice>* Choices;
+// Each job finds its picture's quality and chroma, converts, and weighs the
+// JPEG against the BMP as the installer will carry them. Every job writes
+// only its own place.
+const PackOptions* Options;
+std::vector<Decision>* Decisions;
 
-int RunTargetPsnrJob(const PoolJob& job) {
-    QualityChoice choice = LowestQualityReaching(job.source, TargetPsnr, job.progressive, job.optimize);
-    (*Choices)[static_cast<size_t>(job.number)] = choice;
-    return choice.quality > 0 && ConvertBmpToJpg(job.target, job.source, choice.quality, job.progressive, job.optimize);
+// The JPEG's settings: the options', or searched for the picture.
+QualityChoice ChooseSettings(const PoolJob& job) {
+    const PackOptions& options = *Options;
+    if (options.chromaAuto)
+        return ChooseChroma(job.source, options.targetGiven ? 0 : job.quality, options.targetPsnr, job.progressive,
+                            job.optimize);
+    if (options.targetGiven)
+        return LowestQualityReaching(job.source, options.targetPsnr, job.progressive, job.optimize, options.chroma);
+    return QualityChoice{job.quality, NAN, 0, true, options.chroma};
+}
+
+int RunPackJob(const PoolJob& job) {
+    const PackOptions& options = *Options;
+    Decision& decision = (*Decisions)[static_cast<size_t>(job.number)];
+    decision.formKnown = ReadBmpForm(job.source, &decision.form);
+    if (decision.formKnown && decision.form.alphaInUse) {
+        decision.keepBmp = true;
+        decision.why = "its alpha channel is in use, which a JPEG cannot carry";
+        return InstallerBytesOfFile(job.source, options.compressor, &decision.bmpInstallerBytes);
+    }
+    decision.choice = ChooseSettings(job);
+    const QualityChoice& choice = decision.choice;
+    if (choice.quality == 0 ||
+        !ConvertBmpToJpg(job.target, job.source, choice.quality, job.progressive, job.optimize, choice.chroma) ||
+        !InstallerBytesOfFile(job.target, options.compressor, &decision.jpegInstallerBytes))
+        return 0;
+    // Past twice the JPEG's, the BMP loses for sure: the rest is estimated.
+    if (!InstallerBytesOfFile(job.source, options.compressor, &decision.bmpInstallerBytes,
+                              2 * decision.jpegInstallerBytes + 4096, &decision.bmpEstimated))
+        return 0;
+    decision.keepBmp = !options.allJpeg && decision.bmpInstallerBytes <= decision.jpegInstallerBytes;
+    decision.why = options.allJpeg ? "--all-jpeg"
+                   : decision.keepBmp ? "fewer bytes in the installer as its BMP"
+                                      : "fewer bytes in the installer as a JPEG";
+    return 1;
 }
 
 void ReportOne(const PoolJob& job, int status, void* context) {
@@ -62,14 +111,44 @@ void ReportOne(const PoolJob& job, int status, void* context) {
 // reason for refusing it can be read.
 void FindWhyNotConverted(PackFile* file) {
     const PoolJob& job = file->job;
-    int quality = file->choice.quality > 0 ? file->choice.quality : job.quality;
-    if (ConvertBmpToJpg(job.target, job.source, quality, job.progressive, job.optimize)) {
+    if (RunPackJob(job)) {
         file->converted = true;
         return;
     }
     char text[160];
     DescribeImgctlError(LastImgctlError(), text, sizeof text);
     file->reason = text;
+}
+
+// How the BMP restored from the JPEG will differ from the one it came from.
+std::string FormChange(const Decision& decision, int64_t bmpBytes) {
+    if (!decision.formKnown || decision.keepBmp) return "";
+    return RestoredFormChange(decision.form, bmpBytes);
+}
+
+// Copies a file byte for byte, whole or not at all.
+bool CopyWhole(const char* from, const char* to) {
+    uint8_t* data;
+    size_t size;
+    if (!ReadWholeFile(from, UINT64_MAX, &data, &size)) return false;
+    SaveFile file;
+    bool saved = BeginSave(&file, to);
+    if (saved) {
+        SaveBytes(&file, data, size);
+        saved = CommitSave(&file);
+    }
+    GiveBlock(data);
+    return saved;
+}
+
+// The kept BMP in the output folder, and no JPEG of it: the JPEG its job
+// made, or an earlier pack's, would ship beside it.
+bool PlaceKeptBmp(PackFile* file, const char* outFolder, const char* sourceFolder) {
+    char path[kUtf8PathSize];
+    if (!JoinFolder(path, outFolder, file->bmpName.c_str())) return false;
+    file->keptPath = path;
+    if (IsPlainFile(file->job.target)) RemoveFile(file->job.target);
+    return SameFolder(outFolder, sourceFolder) || CopyWhole(file->job.source, path);
 }
 
 bool ListedBefore(const FolderFile* a, const FolderFile* b) {
@@ -120,7 +199,7 @@ bool TakeFiles(const PackOptions& options, const std::vector<const FolderFile*>&
             all = false;
             continue;
         }
-        pack.job.run = options.targetGiven ? RunTargetPsnrJob : RunBmpToJpgJob;
+        pack.job.run = RunPackJob;
         pack.job.quality = options.quality;
         pack.job.progressive = options.progressive;
         pack.job.optimize = options.optimize;
@@ -132,49 +211,146 @@ bool TakeFiles(const PackOptions& options, const std::vector<const FolderFile*>&
 }
 
 // Saved as the workbench and the restorer save a list: whole or not at all.
+// With no JPEG to ship there is no list, and the installer needs no
+// restorer: an earlier pack's list goes.
 bool WriteList(const char* listPath, const std::vector<PackFile>& files) {
     std::vector<PairEntry> entries;
     for (const PackFile& file : files)
-        if (file.converted) entries.push_back(file.listed);
+        if (file.converted && !file.decision.keepBmp) entries.push_back(file.listed);
+    if (entries.empty()) return !IsPlainFile(listPath) || RemoveFile(listPath);
     return SavePairListFile(listPath, entries.data(), static_cast<int>(entries.size()));
 }
 
-// JPEG files in the output folder that the new list does not name would
-// ship with the pictures (an installer takes *.jpg): reported, or removed
-// with --clean. False when any is left.
-bool DealWithStaleJpegs(const PackOptions& options, const char* outFolder, const std::vector<PackFile>& files) {
+// JPEG files in the output folder that the new list does not name, and BMP
+// files this pack did not keep there, would ship with the pictures (an
+// installer takes *.jpg and *.bmp): reported, or removed with --clean.
+// In the source folder itself every BMP is a source, never stale. False
+// when any is left.
+bool DealWithStaleFiles(const PackOptions& options, const char* outFolder, const std::vector<PackFile>& files) {
     std::vector<FolderFile> found;
     if (!ListFolderFiles(outFolder, &found)) return true;
+    const bool besideSources = SameFolder(outFolder, options.source);
     bool none = true;
     for (const FolderFile& file : found) {
         size_t length = strlen(file.name);
-        if (length < 4 || !SameNameIgnoringCase(file.name + length - 4, ".jpg")) continue;
-        bool listed = false;
-        for (const PackFile& packed : files)
-            listed = listed || (packed.converted && file.spelt && SameNameIgnoringCase(packed.listed.jpgName, file.listName));
+        bool jpeg = length >= 4 && SameNameIgnoringCase(file.name + length - 4, ".jpg");
+        bool bmp = !besideSources && IsBmpFileName(file.name);
+        if (!jpeg && !bmp) continue;
+        bool shipping = false;
+        for (const PackFile& packed : files) {
+            if (!packed.converted || !file.spelt) continue;
+            if (jpeg && !packed.decision.keepBmp) shipping |= SameNameIgnoringCase(packed.listed.jpgName, file.listName);
+            if (bmp && packed.decision.keepBmp) shipping |= SameNameIgnoringCase(packed.listed.bmpName, file.listName);
+        }
         char path[kUtf8PathSize];
-        if (listed || !JoinFolder(path, outFolder, file.name)) continue;
+        if (shipping || !JoinFolder(path, outFolder, file.name)) continue;
         if (options.clean && RemoveFile(path)) {
             if (!options.quiet) ReportFileError(path, "removed: not in the new list");
             continue;
         }
-        ReportFileError(path, "not in the new list, but would ship with it (--clean removes it)");
+        ReportFileError(path, jpeg ? "not in the new list, but would ship with it (--clean removes it)"
+                                   : "not kept by this pack, but would ship with it (--clean removes it)");
         none = false;
     }
     return none;
 }
 
+std::string KiB(uint64_t bytes) {
+    if (bytes < 10000) return std::to_string(bytes) + " bytes";
+    char text[32];
+    if (bytes < 10000000) snprintf(text, sizeof text, "%.1f KB", bytes / 1e3);
+    else snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+    return text;
+}
+
 std::string JsonFile(const PackFile& file, int64_t bmpBytes, int64_t jpgBytes) {
-    std::string quality = file.converted ? std::to_string(file.choice.quality > 0 ? file.choice.quality : file.job.quality)
-                                         : "null";
-    return "{\"jpeg\": " + JsonString(file.jpgName) + ", \"bmp\": " + JsonString(file.bmpName) +
-           ", \"status\": " + JsonString(!file.converted                            ? "left_out"
-                                          : file.choice.quality > 0 && !file.choice.reached ? "below_target"
-                                          : jpgBytes > bmpBytes                              ? "larger_than_bmp"
-                                                                                             : "ok") +
-           ", \"reason\": " + JsonString(file.reason) + ", \"bmp_bytes\": " + JsonNumber(bmpBytes) +
-           ", \"jpeg_bytes\": " + (file.converted ? JsonNumber(jpgBytes) : "null") + ", \"psnr_db\": " +
-           (file.choice.quality > 0 ? JsonNumber(file.choice.psnr, 2) : "null") + ", \"quality\": " + quality + "}";
+    const Decision& d = file.decision;
+    const bool asJpeg = file.converted && !d.keepBmp;
+    std::string quality = asJpeg ? std::to_string(d.choice.quality) : "null";
+    std::string change = FormChange(d, bmpBytes);
+    uint64_t installed = asJpeg && d.formKnown ? d.form.restoredBytes : static_cast<uint64_t>(bmpBytes);
+    return "{\"jpeg\": " + (asJpeg ? JsonString(file.jpgName) : std::string("null")) +
+           ", \"bmp\": " + JsonString(file.bmpName) + ", \"status\": " +
+           JsonString(!file.converted                                  ? "left_out"
+                      : asJpeg && !d.choice.reached                     ? "below_target"
+                      : asJpeg && jpgBytes > bmpBytes                   ? "larger_than_bmp"
+                                                                        : "ok") +
+           ", \"ships\": " + (file.converted ? JsonString(d.keepBmp ? "bmp" : "jpeg") : "null") +
+           ", \"why\": " + (file.converted ? JsonString(d.why) : "null") + ", \"reason\": " + JsonString(file.reason) +
+           ", \"bmp_bytes\": " + JsonNumber(bmpBytes) + ", \"jpeg_bytes\": " + (asJpeg ? JsonNumber(jpgBytes) : "null") +
+           ", \"bmp_installer_bytes\": " + (file.converted ? JsonNumber(static_cast<int64_t>(d.bmpInstallerBytes)) : "null") +
+           ", \"bmp_installer_bytes_estimated\": " + (d.bmpEstimated ? "true" : "false") +
+           ", \"jpeg_installer_bytes\": " +
+           (file.converted && d.jpegInstallerBytes ? JsonNumber(static_cast<int64_t>(d.jpegInstallerBytes)) : "null") +
+           ", \"installed_bytes\": " + (file.converted ? JsonNumber(static_cast<int64_t>(installed)) : "null") +
+           ", \"form_change\": " + (change.empty() ? "null" : JsonString(change)) + ", \"psnr_db\": " +
+           (asJpeg && !std::isnan(d.choice.psnr) ? JsonNumber(d.choice.psnr, 2) : "null") + ", \"quality\": " + quality +
+           ", \"chroma\": " + (asJpeg ? JsonString(d.choice.chroma == kChroma444 ? "444" : "420") : "null") + "}";
+}
+
+// The restorer's own compressed size: every installer that ships a JPEG
+// carries it. Looked for beside this program unless named; -1 when unknown.
+int64_t RestorerInstallerBytes(const PackOptions& options) {
+    char path[kUtf8PathSize];
+    if (options.restorer) {
+        if (!CopyString(path, options.restorer)) return -1;
+    } else if (!ProgramFolderFile(path, "tolvinst.exe")) {
+        return -1;
+    }
+    uint64_t bytes = 0;
+    return IsPlainFile(path) && InstallerBytesOfFile(path, options.compressor, &bytes) ? static_cast<int64_t>(bytes)
+                                                                                      : -1;
+}
+
+// The JPEGs need the restorer in the installer: when all they save is less
+// than it costs, every picture ships as its BMP and no restorer ships.
+void KeepAllWhenTheRestorerCostsMore(PackRun* run, int64_t restorerBytes) {
+    if (restorerBytes < 0) return;
+    int64_t gain = 0;
+    bool anyJpeg = false;
+    for (const PackFile& file : run->files) {
+        const Decision& d = file.decision;
+        if (!file.converted || d.keepBmp) continue;
+        anyJpeg = true;
+        gain += static_cast<int64_t>(d.bmpInstallerBytes) - static_cast<int64_t>(d.jpegInstallerBytes);
+    }
+    if (!anyJpeg || gain > restorerBytes) return;
+    for (PackFile& file : run->files) {
+        Decision& d = file.decision;
+        if (!file.converted || d.keepBmp) continue;
+        d.keepBmp = true;
+        d.why = "the JPEGs would save " + KiB(static_cast<uint64_t>(gain > 0 ? gain : 0)) +
+                ", less than the restorer costs (" + KiB(static_cast<uint64_t>(restorerBytes)) + ")";
+    }
+}
+
+struct Totals {
+    long asJpeg = 0, kept = 0;
+    int64_t bmpBytes = 0, jpgBytes = 0;
+    uint64_t bmpOnly = 0, packed = 0, installed = 0;
+    bool estimated = false;
+};
+
+// One line per picture: what ships, why, and what it costs the installer.
+void ReportPicture(const PackFile& file, int64_t bmp, int64_t jpg, Compressor compressor) {
+    const Decision& d = file.decision;
+    std::string line;
+    if (d.keepBmp) {
+        line = file.bmpName + ": ships as its BMP, " + KiB(d.bmpInstallerBytes) + " in the installer (" + d.why;
+        line += d.jpegInstallerBytes ? "; as a JPEG: " + KiB(d.jpegInstallerBytes) + ")" : ")";
+    } else {
+        char settings[96];
+        snprintf(settings, sizeof settings, "quality %d, %s", d.choice.quality,
+                 d.choice.chroma == kChroma444 ? "4:4:4" : "4:2:0");
+        if (!std::isnan(d.choice.psnr)) snprintf(settings + strlen(settings), 40, ", PSNR %.2f dB", d.choice.psnr);
+        line = file.jpgName + ": ships as a JPEG (" + settings + "), " + std::to_string(jpg) + " bytes, " +
+               KiB(d.jpegInstallerBytes) + " in the installer; as its BMP: " + (d.bmpEstimated ? "about " : "") +
+               KiB(d.bmpInstallerBytes);
+        std::string change = FormChange(d, bmp);
+        if (!change.empty()) line += "; " + change;
+    }
+    (void)compressor;
+    PrintLine(stdout, line);
 }
 
 }  // namespace
@@ -217,45 +393,54 @@ int PackCommand(const PackOptions& options) {
     char outPrefix[kUtf8PathSize];
     if (JoinFolder(outPrefix, outFolder, "")) RemoveSaveLeftovers(outPrefix);
 
-    std::vector<QualityChoice> choices(run.files.size(), QualityChoice{});
-    TargetPsnr = options.targetPsnr;
-    Choices = &choices;
+    std::vector<Decision> decisions(run.files.size(), Decision{});
+    Options = &options;
+    Decisions = &decisions;
     StartProgress(run.progress, "pack", static_cast<long>(run.files.size()));
     ConvertPool* pool = StartPool(options.jobs, ReportOne, &run);
     for (const PackFile& file : run.files) AddPoolJob(pool, file.job);
     FinishPool(pool);
     EndProgress(run.progress);
-    for (size_t i = 0; i < run.files.size(); ++i) run.files[i].choice = choices[i];
+    for (size_t i = 0; i < run.files.size(); ++i) run.files[i].decision = decisions[i];
+    const int64_t restorerBytes = RestorerInstallerBytes(options);
+    if (!options.allJpeg) KeepAllWhenTheRestorerCostsMore(&run, restorerBytes);
 
-    long converted = 0;
-    int64_t bmpBytes = 0, jpgBytes = 0;
-    std::string json = "{\"list\": " + JsonString(listPath) + ", \"entries\": [";
+    Totals totals;
+    const bool report = !options.quiet && !options.json;
     for (size_t i = 0; i < run.files.size(); ++i) {
         PackFile& file = run.files[i];
         if (!file.converted) FindWhyNotConverted(&file);
-        int64_t bmp = FileBytes(file.job.source), jpg = file.converted ? FileBytes(file.job.target) : 0;
+        if (file.converted && file.decision.keepBmp && !PlaceKeptBmp(&file, outFolder, options.source)) {
+            file.converted = false;
+            file.reason = "cannot copy the BMP into the output folder";
+        }
         if (!file.converted) {
             ReportFileError(file.job.source, "cannot convert: " + file.reason + ": left out");
             all = false;
             continue;
         }
-        ++converted;
-        bmpBytes += bmp;
-        jpgBytes += jpg;
-        if (jpg > bmp) {
+        const Decision& d = file.decision;
+        int64_t bmp = FileBytes(file.job.source), jpg = d.keepBmp ? 0 : FileBytes(file.job.target);
+        totals.bmpBytes += bmp;
+        totals.bmpOnly += d.bmpInstallerBytes;
+        totals.estimated |= d.bmpEstimated;
+        if (d.keepBmp) {
+            ++totals.kept;
+            totals.packed += d.bmpInstallerBytes;
+            totals.installed += static_cast<uint64_t>(bmp);
+        } else {
+            ++totals.asJpeg;
+            totals.jpgBytes += jpg;
+            totals.packed += d.jpegInstallerBytes;
+            totals.installed += d.formKnown ? d.form.restoredBytes : static_cast<uint64_t>(bmp);
+        }
+        if (report) ReportPicture(file, bmp, jpg, options.compressor);
+        if (!d.keepBmp && jpg > bmp)
             ReportFileError(file.job.target, "larger than its BMP (" + std::to_string(jpg) + " bytes against " +
-                                                 std::to_string(bmp) + "): a lower quality, or the BMP itself, ships smaller");
-        }
-        if (options.targetGiven && !options.quiet && !options.json) {
-            char text[200];
-            snprintf(text, sizeof text, ": quality %d, PSNR %.2f dB%s, %lld bytes", file.choice.quality,
-                     file.choice.psnr, file.choice.reached ? "" : " (short of the target even at 100)",
-                     static_cast<long long>(jpg));
-            PrintLine(stdout, file.jpgName + text);
-        }
-        if (options.targetGiven && !file.choice.reached) {
+                                                 std::to_string(bmp) + ")");
+        if (!d.keepBmp && options.targetGiven && !d.choice.reached) {
             char why[120];
-            snprintf(why, sizeof why, "short of --target-psnr even at quality 100 (PSNR %.2f dB)", file.choice.psnr);
+            snprintf(why, sizeof why, "short of --target-psnr even at quality 100 (PSNR %.2f dB)", d.choice.psnr);
             file.reason = why;
             ReportFileError(file.job.target, file.reason);
             all = false;
@@ -265,34 +450,65 @@ int PackCommand(const PackOptions& options) {
         ReportFileError(listPath, "cannot write the list");
         return kExitTrouble;
     }
-    if (!DealWithStaleJpegs(options, outFolder, run.files)) all = false;
-    char text[160];
-    snprintf(text, sizeof text, "; %.1f MB of BMP as %.1f MB of JPEG", bmpBytes / 1e6, jpgBytes / 1e6);
-    std::string summary = std::string(listPath) + ": " + CountOf(converted, "entry", "entries") + text;
-    if (options.targetGiven && converted > 0) {
-        int lowest = 100, highest = 1;
-        double lowestPsnr = INFINITY;
-        for (const PackFile& file : run.files) {
-            if (!file.converted) continue;
-            lowest = std::min(lowest, file.choice.quality);
-            highest = std::max(highest, file.choice.quality);
-            lowestPsnr = std::min(lowestPsnr, file.choice.psnr);
-        }
-        snprintf(text, sizeof text, "; qualities %d..%d, lowest PSNR %.2f dB", lowest, highest, lowestPsnr);
+    if (!DealWithStaleFiles(options, outFolder, run.files)) all = false;
+
+    uint64_t listBytes = 0;
+    if (totals.asJpeg > 0) InstallerBytesOfFile(listPath, options.compressor, &listBytes);
+    totals.packed += listBytes;
+    const int64_t restorer = totals.asJpeg > 0 ? restorerBytes : 0;
+    const int64_t saved = static_cast<int64_t>(totals.bmpOnly) - static_cast<int64_t>(totals.packed) -
+                          (restorer > 0 ? restorer : 0);
+
+    std::string summary = std::string(totals.asJpeg > 0 ? listPath : outFolder) + ": " +
+                          CountOf(totals.asJpeg, "JPEG", "JPEGs") + " listed, " +
+                          CountOf(totals.kept, "BMP", "BMPs") + (totals.kept == 1 ? " kept as it is" : " kept as they are");
+    if (totals.asJpeg == 0) summary += " (no list: the installer needs no restorer)";
+    summary += std::string("; in the installer (") + CompressorName(options.compressor) + "): " + KiB(totals.packed);
+    if (restorer > 0) summary += " and the restorer's " + KiB(static_cast<uint64_t>(restorer));
+    summary += std::string(", against ") + (totals.estimated ? "about " : "") + KiB(totals.bmpOnly) + " as BMPs only";
+    char text[200];
+    if (restorer >= 0 && totals.bmpOnly > 0) {
+        snprintf(text, sizeof text, ": %s%s %s (%.1f %%)", totals.estimated ? "about " : "",
+                 KiB(static_cast<uint64_t>(saved < 0 ? -saved : saved)).c_str(), saved < 0 ? "more" : "saved",
+                 100.0 * (saved < 0 ? -saved : saved) / static_cast<double>(totals.bmpOnly));
         summary += text;
+    } else if (restorer < 0) {
+        summary += " (the restorer not counted: give --restorer tolvinst.exe)";
     }
-    for (size_t i = 0; i < run.files.size(); ++i) {
-        const PackFile& file = run.files[i];
-        json += (i ? ", " : "") + JsonFile(file, FileBytes(file.job.source), file.converted ? FileBytes(file.job.target) : 0);
+    if (totals.installed != static_cast<uint64_t>(totals.bmpBytes)) {
+        summary += "; installed: " + KiB(totals.installed) + " of BMPs (the originals: " +
+                   KiB(static_cast<uint64_t>(totals.bmpBytes)) + ")";
     }
-    for (const auto& left : run.leftOut)
-        json += (json.back() == '[' ? "{\"jpeg\": null, \"bmp\": " : ", {\"jpeg\": null, \"bmp\": ") + JsonString(left.first) +
-                ", \"status\": \"left_out\", \"reason\": " + JsonString(left.second) +
-                ", \"bmp_bytes\": null, \"jpeg_bytes\": null, \"psnr_db\": null, \"quality\": null}";
+    if (report && totals.kept > 0 && !options.out)
+        PrintLine(stdout, "the BMPs made into JPEGs stay beside the kept ones: ship the JPEGs, the list and only the "
+                          "kept BMPs, or pack with -o into a folder to ship whole");
+
     if (options.json) {
-        json += "], \"totals\": {\"entries\": " + std::to_string(converted) + ", \"left_out\": " +
-                std::to_string(static_cast<long>(bmps.size()) - converted) + ", \"bmp_bytes\": " +
-                JsonNumber(bmpBytes) + ", \"jpeg_bytes\": " + JsonNumber(jpgBytes) + "}, \"passed\": " +
+        std::string json = "{\"list\": " + (totals.asJpeg > 0 ? JsonString(listPath) : std::string("null")) +
+                           ", \"entries\": [";
+        for (size_t i = 0; i < run.files.size(); ++i) {
+            const PackFile& file = run.files[i];
+            json += (i ? ", " : "") + JsonFile(file, FileBytes(file.job.source),
+                                               file.converted && !file.decision.keepBmp ? FileBytes(file.job.target) : 0);
+        }
+        for (const auto& left : run.leftOut)
+            json += (json.back() == '[' ? "{\"jpeg\": null, \"bmp\": " : ", {\"jpeg\": null, \"bmp\": ") +
+                    JsonString(left.first) + ", \"status\": \"left_out\", \"ships\": null, \"why\": null, \"reason\": " +
+                    JsonString(left.second) +
+                    ", \"bmp_bytes\": null, \"jpeg_bytes\": null, \"bmp_installer_bytes\": null, "
+                    "\"bmp_installer_bytes_estimated\": false, \"jpeg_installer_bytes\": null, \"installed_bytes\": null, "
+                    "\"form_change\": null, \"psnr_db\": null, \"quality\": null, \"chroma\": null}";
+        json += "], \"totals\": {\"entries\": " + std::to_string(totals.asJpeg) + ", \"kept_bmps\": " +
+                std::to_string(totals.kept) + ", \"left_out\": " +
+                std::to_string(static_cast<long>(bmps.size()) - totals.asJpeg - totals.kept) + ", \"bmp_bytes\": " +
+                JsonNumber(totals.bmpBytes) + ", \"jpeg_bytes\": " + JsonNumber(totals.jpgBytes) +
+                ", \"compressor\": " + JsonString(CompressorName(options.compressor)) +
+                ", \"payload_bmp_only\": " + JsonNumber(static_cast<int64_t>(totals.bmpOnly)) +
+                ", \"payload_bmp_only_estimated\": " + (totals.estimated ? "true" : "false") +
+                ", \"payload_packed\": " + JsonNumber(static_cast<int64_t>(totals.packed)) +
+                ", \"restorer_installer_bytes\": " + (restorer >= 0 ? JsonNumber(restorer) : "null") +
+                ", \"saved\": " + (restorer >= 0 ? JsonNumber(saved) : "null") +
+                ", \"installed_bytes\": " + JsonNumber(static_cast<int64_t>(totals.installed)) + "}, \"passed\": " +
                 (all ? "true" : "false") + "}\n";
         PrintRaw(stdout, json);
     } else if (!options.quiet) {

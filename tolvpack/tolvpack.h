@@ -2,6 +2,8 @@
 // build script. Each command returns the program's exit code: 0 all good,
 // 1 something did not pass, 2 trouble (bad usage, unreadable input).
 #pragma once
+#include "imgctl.h"
+#include "installer_bytes.h"
 
 enum { kExitGood = 0, kExitNotPassed = 1, kExitTrouble = 2 };
 
@@ -12,6 +14,11 @@ struct PackOptions {
     int jobs;            // 0: one worker per processor
     bool targetGiven;    // each picture's quality chosen to reach targetPsnr
     double targetPsnr;
+    JpegChroma chroma;
+    bool chromaAuto;     // chosen per picture
+    Compressor compressor;  // the installer's, by which each picture ships as a JPEG or as its BMP
+    bool allJpeg;        // every BMP as a JPEG (but one whose alpha is in use)
+    const char* restorer;   // tolvinst.exe, for its compressed size; null: beside this program
     const char* source;  // the folder of BMP files
     const char* out;     // where the JPEGs and the list go; null: beside the BMPs
     bool clean;          // remove JPEGs in the output folder the new list does not name

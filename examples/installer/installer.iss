@@ -1,19 +1,23 @@
-﻿; An installer that ships a product's pictures as small JPEG files and turns
-; them back into the BMP files the product reads, on the user's machine, with
-; tolvinst.exe: installer.nsi's installer for Inno Setup 6.3 or later. Copy
-; it and change the names marked "your product".
+﻿; An installer that ships a product's pictures, most of them as small JPEG
+; files that tolvinst.exe turns back into the BMP files the product reads, on
+; the user's machine: installer.nsi's installer for Inno Setup 6.3 or later.
+; Copy it and change the names marked "your product".
 ;
 ; Build it on Windows:
 ;   iscc installer.iss
 ;   iscc /DPictures=path\to\pictures /DTolvinst=path\to\tolvinst.exe installer.iss
 ; (relative paths are taken from this script's folder). Pictures is the
-; folder the workbench or tolvpack saved the JPEG files and tvfile.txt into;
-; it should hold only the JPEG files named in the list.
+; folder `tolvpack pack -o Pictures` made: a JPEG file for each picture that
+; ships smaller so, tvfile.txt listing them, and the BMP files that ship
+; smaller as they are, which tolvinst never touches. It may hold only BMP
+; files and no list, or only JPEG files and the list. Every *.jpg and *.bmp
+; in it ships, so it should hold nothing else (not the folder the BMPs were
+; converted in).
 ;
-; What the installer does: copies tolvinst.exe, the JPEG files and tvfile.txt
-; into the install folder, runs tolvinst there, hidden, and waits for it (it
-; converts every listed JPEG into its BMP and deletes the list and the JPEG
-; files it restored), then acts on its exit code:
+; What the installer does: copies tolvinst.exe, the BMP files, the JPEG
+; files and tvfile.txt into the install folder, runs tolvinst there, hidden,
+; and waits for it (it converts every listed JPEG into its BMP and deletes
+; the list and the JPEG files it restored), then acts on its exit code:
 ;   0  every picture was restored;
 ;   1  some were not (a damaged JPEG, a full disk): tolvinst kept their JPEG
 ;      files and left tvfile.txt listing just them, so running it again in
@@ -21,8 +25,12 @@
 ;   2  tolvinst found no list it could read (missing, not in the list's
 ;      format, or claiming more than 200 entries) and touched nothing. The
 ;      installer says so.
-; The uninstaller removes the BMP files, what Inno Setup installed (JPEG
-; files that were kept among them), a list tolvinst kept, and the folder.
+; With no tvfile.txt in the install folder (built from BMP files alone)
+; there is nothing to restore: tolvinst.exe is copied but not run, and that
+; is success.
+; The uninstaller removes the BMP files tolvinst restored, what Inno Setup
+; installed (the BMP files shipped as they are, and JPEG files tolvinst
+; kept), a list tolvinst kept, and the folder.
 ;
 ; Exit codes of this installer, also in a silent install (/VERYSILENT
 ; /SUPPRESSMSGBOXES, and /DIR="C:\Folder" for another folder): 0 when every
@@ -79,9 +87,12 @@ japanese.NoList=画像を復元できませんでした。tvfile.txt を読め�
 [Files]
 ; tolvinst.exe carries its version: a newer one already there is kept.
 Source: "{#Tolvinst}"; DestDir: "{app}"
-Source: "{#Pictures}\*.jpg"; DestDir: "{app}"
-Source: "{#Pictures}\tvfile.txt"; DestDir: "{app}"
-Source: "{#Pictures}\tvfile.txt"; DestDir: "{app}"; DestName: "{#Record}"
+; The BMP files shipped as they are, the JPEG files and the list: a folder
+; may lack any of them.
+Source: "{#Pictures}\*.bmp"; DestDir: "{app}"; Flags: skipifsourcedoesntexist
+Source: "{#Pictures}\*.jpg"; DestDir: "{app}"; Flags: skipifsourcedoesntexist
+Source: "{#Pictures}\tvfile.txt"; DestDir: "{app}"; Flags: skipifsourcedoesntexist
+Source: "{#Pictures}\tvfile.txt"; DestDir: "{app}"; DestName: "{#Record}"; Flags: skipifsourcedoesntexist
 
 [UninstallDelete]
 ; What tolvinst leaves when not every picture was restored: the list of
@@ -98,12 +109,13 @@ function MultiByteToWideChar(CodePage, Flags: Cardinal; Bytes: AnsiString; ByteC
   Text: String; TextLength: Integer): Integer;
   external 'MultiByteToWideChar@kernel32.dll stdcall';
 
-{ Inno Setup's [Run] ignores exit codes: tolvinst runs from here. }
+{ Inno Setup's [Run] ignores exit codes: tolvinst runs from here, when
+  there is a list to restore. }
 procedure CurStepChanged(CurStep: TSetupStep);
 var
   Code: Integer;
 begin
-  if CurStep = ssPostInstall then begin
+  if (CurStep = ssPostInstall) and FileExists(ExpandConstant('{app}\tvfile.txt')) then begin
     { The whole command line is the folder, unquoted, ending with the
       separator; blanks in it are fine. Hidden, it shows no box that would
       hold the installer, and its exit code says it all. }

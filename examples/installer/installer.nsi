@@ -1,20 +1,24 @@
-﻿; An installer that ships a product's pictures as small JPEG files and turns
-; them back into the BMP files the product reads, on the user's machine, with
-; tolvinst.exe. Copy it and change the names marked "your product".
+﻿; An installer that ships a product's pictures, most of them as small JPEG
+; files that tolvinst.exe turns back into the BMP files the product reads, on
+; the user's machine. Copy it and change the names marked "your product".
 ;
 ; Build it on Linux (Debian: apt-get install nsis) or Windows with NSIS 3:
 ;   makensis -NOCD -DPICTURES=path/to/pictures -DTOLVINST=path/to/tolvinst.exe installer.nsi
 ; (-NOCD: relative paths are taken from the current folder, not the script's).
-; PICTURES is the folder the workbench saved the JPEG files and tvfile.txt
-; into; it should hold only the JPEG files named in the list. Optional:
-; -DOUTFILE=name.exe (the installer's file name) and -DBMP_KB=n (the size of
-; the restored BMP files in KB, added to the disk space the installer asks
-; for, which otherwise counts only the JPEG files).
+; PICTURES is the folder `tolvpack pack -o PICTURES` made: a JPEG file for
+; each picture that ships smaller so, tvfile.txt listing them, and the BMP
+; files that ship smaller as they are, which tolvinst never touches. It may
+; hold only BMP files and no list, or only JPEG files and the list. Every
+; *.jpg and *.bmp in it ships, so it should hold nothing else (not the folder
+; the BMPs were converted in). Optional: -DOUTFILE=name.exe (the installer's
+; file name) and -DBMP_KB=n (the size of the restored BMP files in KB, added
+; to the disk space the installer asks for, which otherwise counts only the
+; files it carries).
 ;
-; What the installer does: copies tolvinst.exe, the JPEG files and tvfile.txt
-; into the install folder, runs tolvinst there and waits for it (it converts
-; every listed JPEG into its BMP and deletes the list and the JPEG files it
-; restored), then acts on its exit code:
+; What the installer does: copies tolvinst.exe, the JPEG files, tvfile.txt
+; and the BMP files into the install folder, runs tolvinst there and waits
+; for it (it converts every listed JPEG into its BMP and deletes the list
+; and the JPEG files it restored), then acts on its exit code:
 ;   0  every picture was restored;
 ;   1  some were not (a damaged JPEG, a full disk): tolvinst kept their JPEG
 ;      files and left tvfile.txt listing just them, so running it again in
@@ -23,20 +27,25 @@
 ;   2  tolvinst found no list it could read (missing, not in the list's
 ;      format, or claiming more than 200 entries) and touched nothing: the
 ;      installation is aborted.
-; The uninstaller removes the BMP files (and any JPEG file that could not be
-; restored), a list tolvinst kept, tolvinst.exe, itself and the folder.
+; Built from a folder without tvfile.txt, the installer neither carries nor
+; runs tolvinst: it copies the BMP files and that is all. A folder with JPEG
+; files but no list is refused when building.
+; The uninstaller removes the BMP files (restored or shipped), any JPEG file
+; that could not be restored, a list tolvinst kept, tolvinst.exe, itself and
+; the folder.
 ;
 ; Exit codes of this installer, also in a silent install (/S, or
 ; /S /D=C:\Folder with /D= last and unquoted): 0 when every picture was
 ; restored; 3 when it installed but some pictures were not restored (not 1,
-; which an NSIS installer returns when the user cancels it); 2 when tolvinst
-; could not be started, found no list, or returned anything else.
+; which an NSIS installer returns when the user cancels it); 2 when a BMP
+; file could not be written, or tolvinst could not be started, found no list,
+; or returned anything else.
 ;
-; Japanese picture names: tvfile.txt must hold the names in Shift-JIS (code
-; page 932), as the workbench writes them, because tolvinst reads them as
-; bytes of the system's code page; the JPEG files themselves keep their
-; names. This script is UTF-8 with a byte order mark and says "Unicode true",
-; so Japanese text in it (messages, a folder name) survives.
+; Japanese picture names: tvfile.txt holds them in Shift-JIS (code page
+; 932), as the workbench and tolvpack write them, and tolvinst reads them so
+; on every system; the files themselves keep their names. This script is
+; UTF-8 with a byte order mark and says "Unicode true", so Japanese text in
+; it (messages, a folder name) survives.
 
 Unicode true
 ; 64-bit installer: it also runs under a 64-bit-only Wine.
@@ -54,6 +63,14 @@ RequestExecutionLevel admin
 !ifndef OUTFILE
   !define OUTFILE "TolvaneExample-installer.exe"
 !endif
+!if /FileExists "${PICTURES}\*.bmp"
+  !define BMPS
+!endif
+!if /FileExists "${PICTURES}\tvfile.txt"
+  !define LIST
+!else if /FileExists "${PICTURES}\*.jpg"
+  !error "${PICTURES} holds JPEG files but no tvfile.txt"
+!endif
 
 ; Your product.
 !define PRODUCT "Tolvane Example"
@@ -61,6 +78,9 @@ RequestExecutionLevel admin
 ; tolvinst deletes tvfile.txt; the uninstaller names the pictures from this
 ; copy of it.
 !define RECORD "tvfile-uninstall.txt"
+; The BMP files shipped as they are, one name a line, in UTF-16 so that any
+; name reads back right on any system.
+!define SHIPPED_RECORD "tvbmp-uninstall.txt"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -83,6 +103,11 @@ InstallDir "$PROGRAMFILES64\${PRODUCT}"
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
 
+!ifdef BMPS
+LangString NotWritten ${LANG_ENGLISH} "$R2 could not be written."
+LangString NotWritten ${LANG_JAPANESE} "$R2 を書き込めませんでした。"
+!endif
+!ifdef LIST
 LangString RestorerFailed ${LANG_ENGLISH} "The pictures could not be restored (tolvinst: $0)."
 LangString RestorerFailed ${LANG_JAPANESE} "画像を復元できませんでした (tolvinst: $0)。"
 LangString NoList ${LANG_ENGLISH} "The pictures could not be restored: tvfile.txt could not be read (tolvinst: 2)."
@@ -91,17 +116,18 @@ LangString NotRestored ${LANG_ENGLISH} "Not restored: $R1"
 LangString NotRestored ${LANG_JAPANESE} "復元されなかった画像: $R1"
 LangString SomeNotRestored ${LANG_ENGLISH} "$R4 picture(s) could not be restored. Their JPEG files are kept in the folder."
 LangString SomeNotRestored ${LANG_JAPANESE} "$R4 個の画像を復元できませんでした。JPEG ファイルはフォルダーに残してあります。"
+!endif
 
-; Reading the list, for the installer and the uninstaller alike. The list is
-; a count and then the JPEG and BMP name of each picture, one name a line.
-; FileRead turns the Shift-JIS bytes into text through the system's code
-; page, the same one tolvinst reads them with.
-!macro PAIR_LIST_READER UN
-  ; The next name of the list open in $R0, in $R1; "" at the end.
-  Function ${UN}NextName
+; Reading a record, for the installer and the uninstaller alike: FUNCTION
+; puts the next name of the file open in $R0 into $R1, "" at the end. The
+; list is a count and then the JPEG and BMP name of each picture, one name a
+; line; FileRead turns its Shift-JIS bytes into text through the system's
+; code page, so its Japanese names read right on a Japanese system only.
+!macro NAME_READER FUNCTION READ
+  Function ${FUNCTION}
     next:
       ClearErrors
-      FileRead $R0 $R1
+      ${READ} $R0 $R1
       ${If} ${Errors}
         StrCpy $R1 ""
         Return
@@ -119,9 +145,39 @@ LangString SomeNotRestored ${LANG_JAPANESE} "$R4 個の画像を復元できま�
       StrCmp $R1 "" next
   FunctionEnd
 !macroend
-!insertmacro PAIR_LIST_READER ""
-!insertmacro PAIR_LIST_READER "un."
+!ifdef LIST
+  !insertmacro NAME_READER NextName FileRead
+!endif
+!insertmacro NAME_READER un.NextName FileRead
+!insertmacro NAME_READER un.NextShippedName FileReadUTF16LE
 
+!ifdef BMPS
+; The BMP files shipped as they are wait in $PLUGINSDIR\bmp: their names are
+; recorded for the uninstaller, then they are moved into $INSTDIR.
+Function PlaceShippedBmps
+  FileOpen $R0 "$INSTDIR\${SHIPPED_RECORD}" w
+  FindFirst $R1 $R2 "$PLUGINSDIR\bmp\*"
+  ${DoWhile} $R2 != ""
+    ${If} $R2 != "."
+    ${AndIf} $R2 != ".."
+      FileWriteUTF16LE $R0 "$R2$\r$\n"
+      Delete "$INSTDIR\$R2"
+      ClearErrors
+      Rename "$PLUGINSDIR\bmp\$R2" "$INSTDIR\$R2"
+      ${If} ${Errors}
+        MessageBox MB_OK|MB_ICONSTOP "$(NotWritten)" /SD IDOK
+        SetErrorLevel 2
+        Abort
+      ${EndIf}
+    ${EndIf}
+    FindNext $R1 $R2
+  ${Loop}
+  FindClose $R1
+  FileClose $R0
+FunctionEnd
+!endif
+
+!ifdef LIST
 ; Runs tolvinst in $INSTDIR with a hidden start and waits; its exit code in
 ; $0, or "not started". ExecWait and nsExec start a window program shown.
 Function RunRestorerHidden
@@ -143,20 +199,8 @@ Function RunRestorerHidden
   System::Free $2
 FunctionEnd
 
-Section "Install"
-  !ifdef BMP_KB
-    AddSize ${BMP_KB}
-  !endif
-  SetOutPath "$INSTDIR"
-  File "${TOLVINST}"
-  File "${PICTURES}\*.jpg"
-  File "${PICTURES}\tvfile.txt"
-  File "/oname=${RECORD}" "${PICTURES}\tvfile.txt"
-  WriteUninstaller "$INSTDIR\uninstall.exe"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-
+; Runs tolvinst in $INSTDIR and acts on its exit code.
+Function RestorePictures
   ; The whole command line of tolvinst is the folder, unquoted, ending with
   ; the separator; blanks in it are fine. Quotes around the program's path
   ; are needed when the folder has blanks.
@@ -208,10 +252,39 @@ Section "Install"
     MessageBox MB_OK|MB_ICONEXCLAMATION "$(SomeNotRestored)" /SD IDOK
   ${EndIf}
   SetErrorLevel 3
+FunctionEnd
+!endif
+
+Section "Install"
+  !ifdef BMP_KB
+    AddSize ${BMP_KB}
+  !endif
+  SetOutPath "$INSTDIR"
+  !ifdef LIST
+    File "${TOLVINST}"
+    File /nonfatal "${PICTURES}\*.jpg"
+    File "${PICTURES}\tvfile.txt"
+    File "/oname=${RECORD}" "${PICTURES}\tvfile.txt"
+  !endif
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  ; After the uninstaller: it also cleans up after a failure here.
+  !ifdef BMPS
+    InitPluginsDir
+    SetOutPath "$PLUGINSDIR\bmp"
+    File "${PICTURES}\*.bmp"
+    SetOutPath "$INSTDIR"
+    Call PlaceShippedBmps
+  !endif
+  !ifdef LIST
+    Call RestorePictures
+  !endif
 SectionEnd
 
 ; True for a plain file name in $R1: the uninstaller runs with the rights of
-; an administrator, and the record lies in a folder it does not guard, so it
+; an administrator, and the records lie in a folder it does not guard, so it
 ; deletes nothing outside the folder and expands no wildcards.
 Function un.IsBareName
   StrCpy $R8 0
@@ -233,23 +306,37 @@ Function un.IsBareName
   ${Loop}
 FunctionEnd
 
+; Deletes every bare name that READER gives from the file open in $R0.
+!macro DELETE_NAMES READER
+  ${Do}
+    Call ${READER}
+    ${If} $R1 == ""
+      ${Break}
+    ${EndIf}
+    Call un.IsBareName
+    Pop $R2
+    ${If} $R2 == 1
+      Delete "$INSTDIR\$R1"
+    ${EndIf}
+  ${Loop}
+!macroend
+
 Section "Uninstall"
+  ; Whatever the installer was built from: an earlier one may have shipped
+  ; other kinds of files into the folder.
+  ClearErrors
+  FileOpen $R0 "$INSTDIR\${SHIPPED_RECORD}" r
+  ${IfNot} ${Errors}
+    !insertmacro DELETE_NAMES un.NextShippedName
+    FileClose $R0
+  ${EndIf}
+  Delete "$INSTDIR\${SHIPPED_RECORD}"
   ; Both names of every picture: the BMP, and the JPEG where it was kept.
   ClearErrors
   FileOpen $R0 "$INSTDIR\${RECORD}" r
   ${IfNot} ${Errors}
     Call un.NextName  ; the count
-    ${Do}
-      Call un.NextName
-      ${If} $R1 == ""
-        ${Break}
-      ${EndIf}
-      Call un.IsBareName
-      Pop $R2
-      ${If} $R2 == 1
-        Delete "$INSTDIR\$R1"
-      ${EndIf}
-    ${Loop}
+    !insertmacro DELETE_NAMES un.NextName
     FileClose $R0
   ${EndIf}
   Delete "$INSTDIR\${RECORD}"

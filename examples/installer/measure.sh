@@ -24,15 +24,13 @@ mkdir "$work/photos" "$work/bmp"
 . bench/photos.sh
 make_bench_photos "$work/photos" "$work/bmp"
 
-# The same script, shipping the BMP files and neither tolvinst nor the list.
-sed -e '/File "${TOLVINST}"/d' -e '/tvfile.txt"$/d' -e 's/\\\*\.jpg"/\\*.bmp"/' \
-  "$here/installer.nsi" >"$work/bmp.nsi"
-
 size() { stat -c %s "$1"; }
 kb() { echo $((($1 + 512) / 1024)); }
 payload() { du -cb "$@" | tail -1 | cut -f1; }
 
-makensis -V1 -DPICTURES="$work/bmp" -DOUTFILE="$work/bmp-installer.exe" "$work/bmp.nsi"
+# From a folder of BMP files alone the script ships them as they are,
+# without tolvinst.
+makensis -V1 -DPICTURES="$work/bmp" -DOUTFILE="$work/bmp-installer.exe" "$here/installer.nsi"
 bmp_installer=$(size "$work/bmp-installer.exe")
 bmp_payload=$(payload "$work"/bmp/*.bmp)
 count=$(ls "$work/bmp" | wc -l)
