@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "image.h"
+#include "ssimulacra2.h"
 
 namespace {
 
@@ -26,11 +27,18 @@ double PsnrOf(uint64_t squares, int width, int height) {
     return mean == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / mean);
 }
 
-// A quality tried: its JPEG's size and PSNR.
+// A quality tried: its JPEG's size, its PSNR, and its perceptual score when
+// that is the measure (NAN otherwise).
 struct Trial {
     double psnr;
     uint64_t bytes;
+    double score = NAN;
 };
+
+// What the search holds to: the PSNR, or the perceptual score.
+double Measured(const Trial& trial, QualityMeasure measure) {
+    return measure == kMeasureSsimulacra2 ? trial.score : trial.psnr;
+}
 
 // The PSNR of a JPEG held in memory against the picture, decoded 16 rows at
 // a time: a second whole picture would double what a search holds.
@@ -59,12 +67,18 @@ bool PsnrOfBytes(const uint8_t* data, size_t size, const Image& picture, double*
 }
 
 // Encodes the picture in memory at one quality and measures its decode.
-bool Try(ImageHandle picture, int quality, int progressive, int optimize, JpegChroma chroma, Trial* trial) {
+bool Try(ImageHandle picture, int quality, int progressive, int optimize, JpegChroma chroma, QualityMeasure measure,
+         Trial* trial) {
     uint8_t* data;
     size_t size;
     if (DIBtoJPGMemory(picture, quality, progressive, optimize, &data, &size, chroma) != kImgctlSaved) return false;
     trial->bytes = size;
     bool measured = PsnrOfBytes(data, size, *reinterpret_cast<const Image*>(picture), &trial->psnr);
+    if (measured && measure == kMeasureSsimulacra2) {
+        ImageHandle decoded = JPGMemorytoDIB(data, size);
+        measured = decoded && Ssimulacra2(picture, decoded, &trial->score);
+        DeleteDIB(decoded);
+    }
     DeleteJPGMemory(data);
     return measured;
 }
@@ -93,35 +107,40 @@ bool MeasurePsnr(const char* jpgPath, const char* bmpPath, double* psnr) {
 
 // The bisection: high always reaches the target (or nothing does, and it
 // stays 100); every quality below low that was tried fell short.
-static bool Search(ImageHandle picture, double targetPsnr, int progressive, int optimize, JpegChroma chroma,
+static bool Search(ImageHandle picture, const QualityTarget& target, int progressive, int optimize, JpegChroma chroma,
                    QualityChoice* choice) {
     Trial best;
-    if (!Try(picture, 100, progressive, optimize, chroma, &best)) return false;
-    const bool reached = best.psnr >= targetPsnr;
+    if (!Try(picture, 100, progressive, optimize, chroma, target.measure, &best)) return false;
+    const bool reached = Measured(best, target.measure) >= target.value;
     int low = 1, high = 100;
     while (reached && low < high) {
         int middle = (low + high) / 2;
         Trial trial;
-        if (!Try(picture, middle, progressive, optimize, chroma, &trial)) return false;
-        if (trial.psnr >= targetPsnr) {
+        if (!Try(picture, middle, progressive, optimize, chroma, target.measure, &trial)) return false;
+        if (Measured(trial, target.measure) >= target.value) {
             high = middle;
             best = trial;
         } else {
             low = middle + 1;
         }
     }
-    *choice = QualityChoice{high, best.psnr, best.bytes, reached, chroma};
+    *choice = QualityChoice{high, best.psnr, best.bytes, reached, chroma, best.score};
     return true;
+}
+
+QualityChoice LowestQualityReaching(const char* bmpPath, const QualityTarget& target, int progressive, int optimize,
+                                    JpegChroma chroma) {
+    QualityChoice choice = {0, 0, 0, false, chroma, NAN};
+    ImageHandle picture = BMPtoDIB(bmpPath);
+    if (picture && !Search(picture, target, progressive, optimize, chroma, &choice))
+        choice = QualityChoice{0, 0, 0, false, chroma, NAN};
+    DeleteDIB(picture);
+    return choice;
 }
 
 QualityChoice LowestQualityReaching(const char* bmpPath, double targetPsnr, int progressive, int optimize,
                                     JpegChroma chroma) {
-    QualityChoice choice = {0, 0, 0, false, chroma};
-    ImageHandle picture = BMPtoDIB(bmpPath);
-    if (picture && !Search(picture, targetPsnr, progressive, optimize, chroma, &choice))
-        choice = QualityChoice{0, 0, 0, false, chroma};
-    DeleteDIB(picture);
-    return choice;
+    return LowestQualityReaching(bmpPath, QualityTarget{kMeasurePsnr, targetPsnr}, progressive, optimize, chroma);
 }
 
 static bool Better(const QualityChoice& a, const QualityChoice& b) {
@@ -129,17 +148,18 @@ static bool Better(const QualityChoice& a, const QualityChoice& b) {
     return a.reached ? a.bytes < b.bytes : a.psnr > b.psnr;
 }
 
-QualityChoice ChooseChroma(const char* bmpPath, int quality, double targetPsnr, int progressive, int optimize) {
-    QualityChoice choices[2] = {{0, 0, 0, false, kChroma420}, {0, 0, 0, false, kChroma444}};
+QualityChoice ChooseChroma(const char* bmpPath, int quality, const QualityTarget& target, int progressive,
+                           int optimize) {
+    QualityChoice choices[2] = {{0, 0, 0, false, kChroma420, NAN}, {0, 0, 0, false, kChroma444, NAN}};
     ImageHandle picture = BMPtoDIB(bmpPath);
     bool grey = picture && reinterpret_cast<const Image*>(picture)->channels == 1;
     for (int i = 0; picture && i < (grey ? 1 : 2); ++i) {
         JpegChroma chroma = choices[i].chroma;
         Trial trial;
-        if (quality == 0 && !Search(picture, targetPsnr, progressive, optimize, chroma, &choices[i]))
+        if (quality == 0 && !Search(picture, target, progressive, optimize, chroma, &choices[i]))
             choices[i].quality = 0;
-        else if (quality > 0 && Try(picture, quality, progressive, optimize, chroma, &trial))
-            choices[i] = QualityChoice{quality, trial.psnr, trial.bytes, true, chroma};
+        else if (quality > 0 && Try(picture, quality, progressive, optimize, chroma, kMeasurePsnr, &trial))
+            choices[i] = QualityChoice{quality, trial.psnr, trial.bytes, true, chroma, NAN};
     }
     DeleteDIB(picture);
     if (grey || choices[1].quality == 0) return choices[0];

@@ -18,6 +18,15 @@ struct QualityChoice {
     uint64_t bytes;  // the JPEG's size at that quality
     bool reached;    // false: even quality 100 falls short of the target (quality is then 100)
     JpegChroma chroma;
+    double score;    // its SSIMULACRA2, when that was the target; NAN otherwise
+};
+
+// What a search holds each picture to: a PSNR in decibels, or a perceptual
+// score (SSIMULACRA2: about 90 no visible difference, 70 high quality).
+enum QualityMeasure { kMeasurePsnr, kMeasureSsimulacra2 };
+struct QualityTarget {
+    QualityMeasure measure;
+    double value;
 };
 // The lowest quality whose JPEG (with the given progressive and optimize
 // settings) decodes to at least targetPsnr against the BMP, found by
@@ -27,11 +36,15 @@ struct QualityChoice {
 // where the PSNR grows with the quality, as it does but for rare steps.
 QualityChoice LowestQualityReaching(const char* bmpPath, double targetPsnr, int progressive, int optimize,
                                     JpegChroma chroma = kChroma420);
+// The same, holding to either measure.
+QualityChoice LowestQualityReaching(const char* bmpPath, const QualityTarget& target, int progressive, int optimize,
+                                    JpegChroma chroma);
 
 // Full-resolution colour where it pays. With a target (quality 0): both
-// chroma searched, the one reaching targetPsnr in fewer bytes taken. At a
+// chroma searched, the one reaching the target in fewer bytes taken. At a
 // fixed quality: 4:4:4 where 4:2:0 loses more than kChromaWorthDb of PSNR
 // against it (coloured edges of icons and text), else 4:2:0. A grey
 // picture has no colour: 4:2:0, which is its plain encoding.
 constexpr double kChromaWorthDb = 2.0;
-QualityChoice ChooseChroma(const char* bmpPath, int quality, double targetPsnr, int progressive, int optimize);
+QualityChoice ChooseChroma(const char* bmpPath, int quality, const QualityTarget& target, int progressive,
+                           int optimize);

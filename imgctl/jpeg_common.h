@@ -10,6 +10,8 @@
 
 #include <jpeglib.h>
 
+#include "image.h"
+
 struct ErrorManager {
     jpeg_error_mgr manager;
     jmp_buf escape;
@@ -38,3 +40,18 @@ struct CoefficientArrays {
 };
 // After jpeg_create_*: all must outlive the libjpeg object.
 void KeepCoefficientsInBlocks(j_common_ptr info, CoefficientArrays* all);
+
+// What a JPEG encoder is asked for.
+struct JpegSettings {
+    int width, height, channels;  // channels: 3 (BGR) or 1 (grey)
+    int quality;                  // 1..100
+    bool progressive, optimize;
+    JpegChroma chroma;
+};
+// Encodes the rows into the destination; libjpeg's errors go to errors,
+// whose escape the encoder sets itself. False when it failed.
+typedef bool (*JpegRowsEncoder)(jpeg_destination_mgr* destination, ErrorManager* errors,
+                                const JpegSettings& settings, RowSource* source);
+// Program-wide: every JPEG the codec writes goes through this encoder; null
+// for libjpeg-turbo's. Set before any work starts.
+void UseJpegRowsEncoder(JpegRowsEncoder encoder);

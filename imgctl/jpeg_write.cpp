@@ -68,6 +68,10 @@ void TermDestination(j_compress_ptr info) {
     PutBytes(info, d->buffer, sizeof d->buffer - d->manager.free_in_buffer);
 }
 
+// Another encoder of the same files, set by the program: libjpeg-turbo's
+// own when null.
+JpegRowsEncoder OtherEncoder = nullptr;
+
 struct Encoder {
     jpeg_compress_struct info;
     ErrorManager errors;
@@ -133,6 +137,10 @@ bool Encode(Encoder* e, int width, int height, int channels, int quality, int pr
             JpegChroma chroma, RowSource* source) {
     if (quality < 1) quality = 1;
     if (quality > 100) quality = 100;
+    if (OtherEncoder) {
+        JpegSettings settings = {width, height, channels, quality, progressive != 0, optimize != 0, chroma};
+        return OtherEncoder(&e->destination.manager, &e->errors, settings, source);
+    }
     if (setjmp(e->errors.escape) != 0) {
         jpeg_destroy_compress(&e->info);
         return false;
@@ -146,6 +154,8 @@ bool Encode(Encoder* e, int width, int height, int channels, int quality, int pr
 }
 
 }  // namespace
+
+void UseJpegRowsEncoder(JpegRowsEncoder encoder) { OtherEncoder = encoder; }
 
 int SaveJpegRows(const char* path, int width, int height, int channels, int quality, int progressive, int optimize,
                  JpegChroma chroma, RowSource* source) {

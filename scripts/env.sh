@@ -4,10 +4,13 @@ TOLVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TOLVANE_DEPS=${TOLVANE_DEPS:-/opt/tolvane-deps}
 TOLVANE_MINGW_PREFIX="$TOLVANE_DEPS/mingw-libjpeg-turbo"
 TOLVANE_MINGW_LZMA_PREFIX="$TOLVANE_DEPS/mingw-liblzma"
+# jpegli and highway, static (scripts/setup.sh); MinGW's beside it when it cross-builds.
+TOLVANE_JPEGLI_PREFIX="$TOLVANE_DEPS/native-jpegli"
+TOLVANE_MINGW_JPEGLI_PREFIX="$TOLVANE_DEPS/mingw-jpegli"
 TOLVANE_WINE_TEMPLATE="$TOLVANE_DEPS/wineprefix-ja"
 if [ -x /usr/lib/wine/wine64 ]; then TOLVANE_WINE=/usr/lib/wine/wine64; else TOLVANE_WINE=$(command -v wine64 || command -v wine || echo wine64); fi
 TOLVANE_WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-export TOLVANE_ROOT TOLVANE_DEPS TOLVANE_MINGW_PREFIX TOLVANE_MINGW_LZMA_PREFIX TOLVANE_WINE_TEMPLATE TOLVANE_WINE TOLVANE_WINESERVER
+export TOLVANE_ROOT TOLVANE_DEPS TOLVANE_MINGW_PREFIX TOLVANE_MINGW_LZMA_PREFIX TOLVANE_JPEGLI_PREFIX TOLVANE_MINGW_JPEGLI_PREFIX TOLVANE_WINE_TEMPLATE TOLVANE_WINE TOLVANE_WINESERVER
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds a release from a clean tree into dist/:
-#   tolvane-VERSION-win64.zip    tolvane.exe, tolvinst.exe, tolvpack.exe (stripped),
-#                                README.txt, LICENSE.txt, the NSIS and Inno Setup examples
-#   tolvpack_VERSION_amd64.deb   the Linux tolvpack and its manual page
+#   tolvane-VERSION-win64.zip    tolvane.exe, tolvinst.exe, tolvpack.exe (stripped), the
+#                                user guide README.txt and README-ja.txt, LICENSE.txt,
+#                                THIRD-PARTY-NOTICES.txt, the NSIS and Inno Setup examples
+#   tolvpack_VERSION_amd64.deb   the Linux tolvpack, its manual page and its notices
 #   SHA256SUMS
 # VERSION is the CMake project's. Two runs from the same commit, in any
 # folders, give the same bytes: every time stamp is the commit's
@@ -70,7 +71,12 @@ for exe in workbench/tolvane.exe restorer/tolvinst.exe tolvpack/tolvpack.exe; do
   # strip writes SOURCE_DATE_EPOCH as the PE header's time.
   x86_64-w64-mingw32-strip --strip-all -o "$zipdir/${exe#*/}" "build/release/windows/$exe"
 done
-sed 's/$/\r/' README.md >"$zipdir/README.txt"
+# Text for Notepad on any Windows: UTF-8 with a byte order mark, CR LF.
+for_notepad() { printf '\357\273\277'; sed 's/$/\r/' "$1"; }
+for_notepad packaging/README.txt >"$zipdir/README.txt"
+for_notepad packaging/README-ja.txt >"$zipdir/README-ja.txt"
+python3 scripts/notices.py zip "$version" build/release/THIRD-PARTY-NOTICES.txt
+for_notepad build/release/THIRD-PARTY-NOTICES.txt >"$zipdir/THIRD-PARTY-NOTICES.txt"
 sed 's/$/\r/' LICENSE >"$zipdir/LICENSE.txt"
 cp examples/installer/installer.nsi examples/installer/installer.iss "$zipdir/"
 settle "$zipdir"
@@ -84,7 +90,7 @@ mkdir -p "$pkg/DEBIAN" "$pkg/usr/bin" "$pkg/usr/share/man/man1" "$pkg/usr/share/
 touch "$debdir/debian/control"
 strip --strip-all -o "$pkg/usr/bin/tolvpack" build/release/pack/tolvpack/tolvpack
 python3 scripts/manpage.py "$pkg/usr/bin/tolvpack" | gzip -9n >"$pkg/usr/share/man/man1/tolvpack.1.gz"
-cp LICENSE "$pkg/usr/share/doc/tolvpack/copyright"
+python3 scripts/notices.py deb "$version" "$pkg/usr/share/doc/tolvpack/copyright"
 depends=$(cd "$debdir" && dpkg-shlibdeps -O debian/tolvpack/usr/bin/tolvpack | sed -n 's/^shlibs:Depends=//p')
 installed_kb=$(find "$pkg" -path "$pkg/DEBIAN" -prune -o -type f -printf '%s\n' | awk '{kb += int(($1 + 1023) / 1024)} END {print kb}')
 cat >"$pkg/DEBIAN/control" <<EOF

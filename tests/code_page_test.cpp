@@ -252,7 +252,9 @@ TEST(CodePageBox, NoListWarningReadsTheSameOnEverySystem) {
                 GetWindowThreadProcessId(window, &owner);
                 GetWindowTextW(window, caption, 64);
                 if (owner != box.processId || wcscmp(caption, L"ﾌｧｲﾙｴﾗｰ") != 0) return TRUE;
-                GetDlgItemTextW(window, 0xFFFF, text, 64);
+                // Read once shown: Wine gives the box its caption before its
+                // text, and a box read in between reads empty.
+                if (!IsWindowVisible(window) || GetDlgItemTextW(window, 0xFFFF, text, 64) == 0) return FALSE;
                 box.text = text;
                 box.answered = PostMessageW(window, WM_COMMAND, IDOK, 0) != 0;
                 return FALSE;

@@ -18,7 +18,7 @@ in_console() {
      timeout 60 script -qec "$TOLVANE_WINE $exe $*" /dev/null </dev/null) |
     sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d '\r'
 }
-in_console pack . >/dev/null
+in_console pack --all-jpeg . >/dev/null
 shown=$(in_console check .)
 echo "$shown"
 fail=0

@@ -61,8 +61,11 @@ TEST(RestorerFullDisk, KeepsWhatDidNotFitAndFinishesOnceThereIsRoom) {
             if (FileExists(jpeg)) {
                 kept += pairs[i].first + "\r\n" + pairs[i].second + "\r\n";
                 ++keptCount;
-                if (i == 6) EXPECT_EQ(old, ReadBytes(bmp)) << "the placed BMP was damaged";
-                else if (FileExists(bmp)) EXPECT_EQ(0, MaxDifference(pictures[i], LoadBmpPixels(bmp))) << pairs[i].second;
+                if (i == 6) {
+                    EXPECT_EQ(old, ReadBytes(bmp)) << "the placed BMP was damaged";
+                } else if (FileExists(bmp)) {
+                    EXPECT_EQ(0, MaxDifference(pictures[i], LoadBmpPixels(bmp))) << pairs[i].second;
+                }
             } else {
                 EXPECT_EQ(0, MaxDifference(pictures[i], LoadBmpPixels(bmp))) << pairs[i].second << " lost with its JPEG";
             }

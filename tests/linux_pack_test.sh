@@ -18,7 +18,7 @@ for name in "${listed[@]}" "${unspelt[@]}"; do
   convert -size 40x30 gradient:red-blue "BMP3:$work/$name" || exit 1
 done
 
-"$tolvpack" pack "$work" 2>"$work.errors" >/dev/null
+"$tolvpack" pack --all-jpeg "$work" 2>"$work.errors" >/dev/null
 rc=$?
 fail=0
 [ "$rc" -eq 1 ] || { echo "FAIL: pack exited $rc, not 1 (names left out)"; fail=1; }

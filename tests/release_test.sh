@@ -2,12 +2,14 @@
 # The release as authors get it. scripts/release.sh runs on two copies of the
 # tree (changes not committed included) in folders of other names, the second
 # under another umask, time zone and language, and must give the same bytes.
-# Then: the zip holds exactly what it should, each program carries the
+# Then: the zip holds exactly what it should (the user guides for Notepad,
+# the notices of what each program links), each program carries the
 # project's version in its version resource and no debug section, tolvinst.exe
 # is within its size (stripped and after LZMA), tolvpack.exe prints the
 # version under Wine; the .deb unpacks into a scratch root with a
 # stripped tolvpack that prints the version, a manual page groff reads without
-# a warning, and in Depends the package of every library it links; the Inno
+# a warning, in Depends the package of every library it links, and their
+# notices in Debian's machine-readable copyright; the Inno
 # Setup example is well formed (no compiler for it runs here); and the example
 # installer test passes with the released tolvinst.exe.
 # Usage: release_test.sh [WORK_FOLDER]
@@ -59,13 +61,44 @@ done
 
 # The zip.
 unzipped=$work/unzipped top=tolvane-$version-win64
-shipped="LICENSE.txt README.txt installer.iss installer.nsi tolvane.exe tolvinst.exe tolvpack.exe"
+shipped="LICENSE.txt README-ja.txt README.txt THIRD-PARTY-NOTICES.txt installer.iss installer.nsi tolvane.exe tolvinst.exe tolvpack.exe"
 check "the zip holds exactly $shipped in $top/" \
   '[ "$(unzip -Z1 "$dist/$zip" | LC_ALL=C sort | tr "\n" " ")" = "$(printf "$top/%s " $shipped)" ]'
 unzip -q "$dist/$zip" -d "$unzipped"
 z=$unzipped/$top
-check "README.txt is README.md with CRLF, LICENSE.txt the license" \
-  'cmp -s <(sed "s/\$/\r/" "$root/README.md") "$z/README.txt" && cmp -s <(sed "s/\$/\r/" "$root/LICENSE") "$z/LICENSE.txt"'
+# for_notepad FILE: as Notepad on any Windows reads it, UTF-8 with a byte order mark and CR LF.
+for_notepad() { printf '\357\273\277'; sed 's/$/\r/' "$1"; }
+check "README.txt and README-ja.txt are the user guides for Notepad, LICENSE.txt the license" \
+  'cmp -s <(for_notepad "$root/packaging/README.txt") "$z/README.txt" &&
+   cmp -s <(for_notepad "$root/packaging/README-ja.txt") "$z/README-ja.txt" &&
+   cmp -s <(sed "s/\$/\r/" "$root/LICENSE") "$z/LICENSE.txt"'
+ijg="This software is based in part on the work of the Independent JPEG Group."
+check "the user guides and the notices carry the IJG's acknowledgement" \
+  'for f in README.txt README-ja.txt THIRD-PARTY-NOTICES.txt; do grep -qF "$ijg" "$z/$f" || exit 1; done'
+# Each program's line in THIRD-PARTY-NOTICES.txt names exactly the libraries
+# linked into it, each found by a symbol of its own in the program before
+# it was stripped, and each named one has its licence text.
+notices=$(tr -d '\r' <"$z/THIRD-PARTY-NOTICES.txt")
+names_what_it_links() {
+  local pair symbol component
+  for pair in "T jpeg_CreateDecompress$:libjpeg-turbo" "T lzma_code$:liblzma" "T deflate$:zlib" " CLI::App:::CLI11" \
+              "T jpegli_CreateCompress$:jpegli" "T hwy::Abort:highway" \
+              "T pthread_create$:MinGW-w64 runtime" "T ___chkstk_ms$:GCC runtime libraries"; do
+    symbol=${pair%%:*} component=${pair##*:}
+    if grep -q "$symbol" <<<"$symbols"; then
+      grep -qF "$component" <<<"$held" &&
+        sed -n "/^$component/,/^-----/p" <<<"$notices" | grep -q "^Licence (" || return 1
+    else
+      ! grep -qF "$component" <<<"$held" || return 1
+    fi
+  done
+}
+for exe in workbench/tolvane.exe restorer/tolvinst.exe tolvpack/tolvpack.exe; do
+  name=${exe#*/}
+  symbols=$(x86_64-w64-mingw32-nm -C "$first/build/release/windows/$exe")
+  held=$(awk -v p="  $name " 'index($0, p) == 1 {on = 1} on && (/^$/ || (/^  [a-z]+\.exe / && index($0, p) != 1)) {exit} on' <<<"$notices" | tr -s ' \n' ' ')
+  check "THIRD-PARTY-NOTICES.txt names what $name links:$held" names_what_it_links
+done
 check "the installer examples as in examples/installer/" \
   'cmp -s "$root/examples/installer/installer.nsi" "$z/installer.nsi" && cmp -s "$root/examples/installer/installer.iss" "$z/installer.iss"'
 numbers="$(echo "$version" | sed 's/\./, /g'), 0"
@@ -164,6 +197,45 @@ dpkg-deb -x "$dist/$deb" "$debroot"
 field() { dpkg-deb -f "$dist/$deb" "$1"; }
 check "the .deb is tolvpack $version for amd64" \
   '[ "$(field Package) $(field Version) $(field Architecture)" = "tolvpack $version amd64" ]'
+# Debian's machine-readable copyright: every paragraph of files has its
+# copyright and licence, every licence its text, and each library the
+# program links is there.
+dep5_check() {
+  python3 - "$@" <<'EOF'
+import re, sys
+text = open(sys.argv[1], encoding='utf-8').read()
+paragraphs = [dict(re.findall(r'^([\w-]+):[ \t]*(.*(?:\n[ \t].*)*)', p, re.M)) for p in text.strip().split('\n\n')]
+errors = []
+if paragraphs[0].get('Format') != 'https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/':
+    errors.append('no Format line first')
+texts = {p['License'].split('\n')[0] for p in paragraphs if '\n' in p.get('License', '')}
+for p in paragraphs[1:]:
+    if 'Files' in p:
+        if not p.get('Copyright') or not p.get('License'):
+            errors.append(f"Files: {p['Files']}: no Copyright or License")
+        for name in re.split(r'\s+and\s+|\s+or\s+', p.get('License', '').split('\n')[0]):
+            if name not in texts: errors.append(f'licence {name}: no text')
+    elif 'License' not in p:
+        errors.append('a paragraph without Files or License')
+if not any(p.get('Files') == '*' and p.get('License') == 'Expat' for p in paragraphs):
+    errors.append('Files: * is not Expat (MIT)')
+for component in sys.argv[2:]:
+    if not any(p.get('Component', '').startswith(component) for p in paragraphs):
+        errors.append(f'no paragraph for {component}')
+print('\n'.join(errors))
+sys.exit(bool(errors))
+EOF
+}
+# The libraries ldd finds, by the component each comes from (the C library apart).
+components=$(ldd "$debroot/usr/bin/tolvpack" | awk '/=>/ {print $1}' | sed -n \
+  -e 's/^libjpeg\..*/libjpeg-turbo/p' -e 's/^liblzma\..*/liblzma/p' -e 's/^libz\..*/zlib/p' \
+  -e 's/^libstdc++\..*/GCC/p' -e 's/^libgcc_s\..*/GCC/p' | LC_ALL=C sort -u | tr '\n' ' ')
+# And those linked in statically, by a symbol of their own before stripping.
+linux_symbols=$(nm -C "$first/build/release/pack/tolvpack/tolvpack")
+grep -q " T jpegli_CreateCompress$" <<<"$linux_symbols" && components+="jpegli "
+grep -q " T hwy::Abort" <<<"$linux_symbols" && components+="highway "
+check "the .deb's copyright is machine-readable, with Tolvane, CLI11 and what tolvpack links: $components" \
+  'dep5_check "$debroot/usr/share/doc/tolvpack/copyright" Tolvane CLI11 $components'
 check "the .deb holds tolvpack, its manual page and its copyright, nothing else" \
   '[ "$(cd "$debroot" && find . -type f | LC_ALL=C sort | tr "\n" " ")" = "./usr/bin/tolvpack ./usr/share/doc/tolvpack/copyright ./usr/share/man/man1/tolvpack.1.gz " ]'
 check "usr/bin/tolvpack --version says $version" \

@@ -19,6 +19,8 @@
 
 #include "convert.h"
 #include "file_io.h"
+#include "installer_bytes.h"
+#include "picture_quality.h"
 #include "test_images.h"
 #include "tolvpack.h"
 #ifdef _WIN32
@@ -302,17 +304,71 @@ TEST_F(Tolvpack, CheckNamesWhyAListIsNotOne) {
     }
 }
 
+// Each mistake is named in the tool's own words, with what to do instead.
 TEST_F(Tolvpack, UsageErrorsExitWithTwo) {
-    const std::vector<std::string> table[] = {
-        {}, {"pack"}, {"pack", "-q", "0", "x"}, {"pack", "--quality", "0x50", "x"}, {"pack", "-j", "1e1", "x"},
-        {"pack", "--target-psnr", "-3", "x"}, {"check", "--min-psnr", "high", "x"}, {"unpack", "x"},
-        {"check", "--bmp-from", folder / "nosuch", folder.Path()}};
-    for (const auto& arguments : table) {
+    // A source with a file pack leaves alone, its folder packed with -o (no
+    // BMP beside the JPEGs), one packed with a cut JPEG, an empty folder.
+    TempFolder places;
+    const std::string art = places / "art", packed = places / "packed", cut = places / "cut",
+                      empty = places / "empty", nosuch = places / "nosuch", file = art + kSeparator + "back.BMP";
+    for (const std::string& made : {art, empty}) std::filesystem::create_directory(made);
+    WritePictures(art);
+    ASSERT_TRUE(WriteBytes(art + kSeparator + "notes.txt", {'x'}));
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(0, RunCommand({"pack", "--all-jpeg", "-o", packed, art}));
+    std::string summary = testing::internal::GetCapturedStdout();
+    EXPECT_NE(std::string::npos, summary.find("1 other file not packed (only .bmp files are): notes.txt")) << summary;
+    ASSERT_EQ(0, RunCommand({"pack", "--quiet", "--all-jpeg", "-o", cut, art}));
+    std::vector<uint8_t> jpeg = ReadBytes(cut + kSeparator + "back.jpg");
+    jpeg.resize(jpeg.size() / 2);
+    ASSERT_TRUE(WriteBytes(cut + kSeparator + "back.jpg", jpeg));
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::vector<std::string> said;
+    } table[] = {
+        {{}, 2, {"a command is missing: pack, check or restore", "Run 'tolvpack --help'"}},
+        {{"unpack", "x"}, 2, {"'unpack' is not a command (did you mean 'pack'?)"}},
+        {{"chek", packed}, 2, {"did you mean 'check'?"}},
+        {{"--quality", "90", "pack", art}, 2, {"--quality comes before the command"}},
+        {{"pack"}, 2, {"pack needs the folder of BMP files", "Run 'tolvpack pack --help'"}},
+        {{"pack", "-q"}, 2, {"--quality needs a value"}},
+        {{"pack", "-q", "0", "x"}, 2, {"--quality 0: not a whole number from 1 to 100", "'tolvpack pack --help'"}},
+        {{"pack", "--quality", "0x50", "x"}, 2, {"--quality 0x50: not a whole number"}},
+        {{"pack", "-j", "1e1", "x"}, 2, {"--jobs 1e1: not a whole number"}},
+        {{"pack", "--target-psnr", "-3", "x"}, 2, {"--target-psnr -3: not a number of decibels"}},
+        {{"pack", "--qualty", "90", art}, 2, {"--qualty: not an option of pack (did you mean '--quality'?)"}},
+        {{"pack", "--qual", "90", art}, 2, {"did you mean '--quality'?"}},
+        {{"check", "--quality", "90", packed}, 2, {"--quality: an option of pack, not of check", "'tolvpack check --help'"}},
+        {{"pack", file, art + kSeparator + "notes.txt"}, 2,
+         {"pack takes one folder, not 2 names", "give the folder, not its files, as in 'tolvpack pack " + art + "'"}},
+        {{"pack", art, empty}, 2, {"pack takes one folder, not 2", "run it once for each"}},
+        {{"pack", file}, 2, {"back.BMP: not a folder: give the folder that holds it (" + art + ")"}},
+        {{"pack", nosuch}, 2, {"nosuch: no such folder"}},
+        {{"pack", empty}, 1, {"no BMP files in the folder"}},
+        {{"check", "--min-psnr", "high", packed}, 2, {"--min-psnr high: not a number of decibels"}},
+        {{"check", "--bmp-from", nosuch, packed}, 2, {"--bmp-from: no such folder"}},
+        {{"check", "--min-psnr", "36", packed}, 2, {"no original BMP in", "give --bmp-from FOLDER", "'tolvpack check --help'"}},
+        {{"check", nosuch}, 2, {"nosuch: no such folder"}},
+        {{"check", empty}, 2, {"no tvfile.txt here", "tolvpack pack -o"}},
+        {{"restore", nosuch}, 2, {"nosuch: no such folder"}},
+        {{"restore", empty}, 2, {"tvfile.txt: no such file: nothing to restore"}},
+        {{"restore", cut}, 1, {"back.jpg: not restored: the JPEG does not decode: truncated at byte"}},
+    };
+    for (const auto& c : table) {
+        SCOPED_TRACE(c.arguments.empty() ? "(nothing)" : c.arguments[0] + " " + c.arguments.back());
         testing::internal::CaptureStderr();
-        int exitCode = RunCommand(arguments);
+        int exitCode = RunCommand(c.arguments);
         std::string errors = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(2, exitCode) << errors;
+        EXPECT_EQ(c.exitCode, exitCode) << errors;
         EXPECT_EQ(0u, errors.find("tolvpack: ")) << errors;
+        for (const std::string& words : c.said) EXPECT_NE(std::string::npos, errors.find(words)) << errors;
+    }
+    // The version after a command too.
+    for (const char* flag : {"-V", "--version"}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(0, RunCommand({"check", flag, packed}));
+        EXPECT_EQ(0u, testing::internal::GetCapturedStdout().find("tolvpack (Tolvane) "));
     }
     EXPECT_EQ(2, RunCommand({"restore", folder / "nothing"}));  // no list to read
     // Leading zeros are still decimal; the help fits 80 columns and shows an example.
@@ -365,6 +421,13 @@ TEST_F(Tolvpack, MinimumPsnrIsReachedAtExactlyTheThreshold) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(1, RunCommand({"check", "--quiet", "--min-psnr", "20.01", folder.Path()}));
     EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("b.jpg: below --min-psnr: PSNR 20.00 dB"));
+    // Equal pixels are told as such, and a JPEG larger than its BMP by how much.
+    ASSERT_TRUE(WriteBytes(folder / "b.bmp", EncodePlainBmp(black)));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(0, RunCommand({"check", folder.Path()}));
+    std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_NE(std::string::npos, said.find("b.jpg -> b.bmp: identical pixels, larger than its BMP by ")) << said;
+    EXPECT_EQ(std::string::npos, said.find("inf")) << said;
 }
 
 // A JPEG the new list does not name would ship with it: reported, and
@@ -433,6 +496,7 @@ TEST_F(Tolvpack, JsonNamesEachStatusAndCountsWhatWasLeftOut) {
         {{"pack", "--json"}, nullptr, "\"left_out\": 1,"},
         {{"check", "--json", "--min-psnr", "80"}, nullptr, "\"bmp\": \"back.BMP\", \"status\": \"below_min_psnr\""},
         {{"check", "--json", "--min-psnr", "80"}, "back.BMP", "\"bmp\": \"back.BMP\", \"status\": \"not_compared\""},
+        {{"check", "--json", "--min-psnr", "80"}, nullptr, "\"identical\": null}"},
     };
     for (const auto& c : table) {
         SCOPED_TRACE(c.said);
@@ -626,9 +690,10 @@ std::string JsonOf(std::vector<std::string> arguments, int exitCode) {
     arguments.push_back("--json");
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(exitCode, RunCommand(arguments));
-    testing::internal::GetCapturedStderr();
-    return testing::internal::GetCapturedStdout();
+    int exited = RunCommand(arguments);
+    std::string errors = testing::internal::GetCapturedStderr(), json = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(exitCode, exited) << arguments[0] << ": " << errors;
+    return json;
 }
 
 // Pictures of the kinds installers carry: flat colours, text, an icon, a
@@ -679,15 +744,22 @@ TEST_F(Tolvpack, EachPictureShipsAsWhatTheInstallerCarriesInFewerBytes) {
     for (const char* name : {"flat.bmp", "text.bmp", "icon.bmp", "gradient.bmp", "photo.bmp"})
         EXPECT_TRUE(FileExists(mixed / name)) << name;
 
-    // A restorer costing more than the JPEGs save: nothing ships as a JPEG.
-    std::vector<uint8_t> restorer(400000);
-    uint32_t noise = 1;
-    for (uint8_t& byte : restorer) byte = static_cast<uint8_t>((noise = noise * 1103515245 + 12345) >> 24);
-    ASSERT_TRUE(WriteBytes(folder / "tolvinst.exe", restorer));
-    TempFolder bmps;
-    packed = JsonOf({"pack", "-q", "92", "--restorer", folder / "tolvinst.exe", "-o", bmps.Path(), pictures.Path()}, 0);
-    EXPECT_EQ(5, JsonValue(packed, "kept_bmps")) << packed;
-    EXPECT_FALSE(FileExists(bmps / "tvfile.txt") || FileExists(bmps / "photo.jpg"));
+    // The restorer ships with the JPEGs: costing more than they save, it
+    // makes every picture a BMP; costing a little less, it does not, though
+    // the BMP was at first compressed only until it had lost.
+    std::vector<uint8_t> bmp = ReadBytes(pictures / "photo.bmp");
+    const double gain = InstallerBytes(bmp.data(), bmp.size(), kCompressLzma) -
+                        JsonValue(packed, "jpeg_installer_bytes", packed.find("\"bmp\": \"photo.bmp\""));
+    for (double share : {1.3, 0.9}) {
+        std::vector<uint8_t> restorer(static_cast<size_t>(gain * share));  // noise: LZMA keeps its size
+        uint32_t noise = 1;
+        for (uint8_t& byte : restorer) byte = static_cast<uint8_t>((noise = noise * 1103515245 + 12345) >> 24);
+        ASSERT_TRUE(WriteBytes(folder / "tolvinst.exe", restorer));
+        TempFolder out;
+        packed = JsonOf({"pack", "-q", "92", "--restorer", folder / "tolvinst.exe", "-o", out.Path(), pictures.Path()}, 0);
+        EXPECT_EQ(share > 1, FileExists(out / "photo.bmp")) << share << packed;
+        EXPECT_EQ(share > 1, !FileExists(out / "tvfile.txt")) << share;
+    }
 }
 
 // A picture whose alpha is in use never becomes a JPEG; one that comes back
@@ -725,6 +797,88 @@ TEST_F(Tolvpack, FullResolutionColourKeepsAnIconsColouredEdges) {
         psnr[i] = JsonValue(checked, "psnr_db", checked.find("\"bmp\": \"icon.bmp\""));
     }
     EXPECT_GT(psnr[1], psnr[0] + 3) << psnr[0] << " dB at 4:2:0";
+}
+
+// ---- Perceived quality: the score, the search on it, the encoder.
+
+// Three pictures of other kinds, a little grain in each (not re-encodes of
+// their own 8x8 grid).
+void WritePhotoLikePictures(const std::string& where) {
+    const int sizes[3][2] = {{160, 120}, {96, 128}, {200, 90}};
+    uint32_t grain = 7;
+    for (int i = 0; i < 3; ++i) {
+        Pixels p = MakePicture(sizes[i][0], sizes[i][1], 3, i);
+        for (uint8_t& sample : p.data) {
+            grain = grain * 1103515245 + 12345;
+            sample = static_cast<uint8_t>(std::min(255, sample * 3 / 4 + static_cast<int>(grain >> 26)));
+        }
+        WriteNamed(where, "p" + std::to_string(i) + ".bmp", EncodePlainBmp(p));
+    }
+}
+
+TEST_F(Tolvpack, TargetQualityReachesItsScoreInFewerBytesThanOneQualityForAll) {
+    TempFolder pictures, searched;
+    WritePhotoLikePictures(pictures.Path());
+    const double target = 70;
+    // Full-resolution colour: at 4:2:0 these colourful pictures stay below 70.
+    std::string packed = JsonOf(
+        {"pack", "--all-jpeg", "--chroma", "444", "--target-quality", "70", "-o", searched.Path(), pictures.Path()}, 0);
+    std::string checked = JsonOf({"check", "--bmp-from", pictures.Path(), searched.Path()}, 0);
+    EXPECT_GE(JsonValue(checked, "lowest_ssimulacra2"), target) << checked;
+    // The lowest single quality whose every picture reaches the target.
+    int low = 1, high = 100;
+    while (low < high) {
+        int middle = (low + high) / 2;
+        TempFolder fixed;
+        JsonOf({"pack", "--all-jpeg", "--chroma", "444", "-q", std::to_string(middle), "-o", fixed.Path(), pictures.Path()},
+               0);
+        std::string scores = JsonOf({"check", "--bmp-from", pictures.Path(), fixed.Path()}, 0);
+        if (JsonValue(scores, "lowest_ssimulacra2") >= target) high = middle;
+        else low = middle + 1;
+    }
+    TempFolder fixed;
+    std::string single = JsonOf(
+        {"pack", "--all-jpeg", "--chroma", "444", "-q", std::to_string(high), "-o", fixed.Path(), pictures.Path()}, 0);
+    EXPECT_LT(JsonValue(packed, "jpeg_bytes", packed.find("\"totals\"")),
+              JsonValue(single, "jpeg_bytes", single.find("\"totals\"")))
+        << "quality " << high << " for all";
+
+    // --min-quality holds at the lowest score and fails just above it (the
+    // JSON's score is rounded to 0.01).
+    double lowest = JsonValue(checked, "lowest_ssimulacra2");
+    char at[32], above[32];
+    snprintf(at, sizeof at, "%.2f", lowest - 0.01);
+    snprintf(above, sizeof above, "%.2f", lowest + 0.01);
+    JsonOf({"check", "--bmp-from", pictures.Path(), "--min-quality", at, searched.Path()}, 0);
+    std::string failed = JsonOf({"check", "--bmp-from", pictures.Path(), "--min-quality", above, searched.Path()}, 1);
+    EXPECT_NE(std::string::npos, failed.find("\"status\": \"below_min_quality\"")) << failed;
+}
+
+// jpegli's files restore, with the restorer's own decoder, to exactly what
+// check measured; --encoder libjpeg-turbo gives the workbench's bytes.
+TEST_F(Tolvpack, TheEncoderIsChosenAndItsFilesRestoreAsChecked) {
+    if (!kHaveJpegli) GTEST_SKIP() << "this build has no jpegli";
+    TempFolder pictures, byJpegli, byTurbo;
+    WritePhotoLikePictures(pictures.Path());
+    JsonOf({"pack", "--all-jpeg", "-q", "85", "-o", byJpegli.Path(), pictures.Path()}, 0);
+    JsonOf({"pack", "--all-jpeg", "-q", "85", "--encoder", "libjpeg-turbo", "-o", byTurbo.Path(), pictures.Path()}, 0);
+    std::string made = folder / "made.jpg";
+    ASSERT_EQ(1, ConvertBmpToJpg(CodecPath(made).c_str(), CodecPath(pictures / "p0.bmp").c_str(), 85, 0));
+    EXPECT_EQ(ReadBytes(made), ReadBytes(byTurbo / "p0.jpg"));
+    EXPECT_NE(ReadBytes(made), ReadBytes(byJpegli / "p0.jpg"));
+
+    std::string checked = JsonOf({"check", "--bmp-from", pictures.Path(), byJpegli.Path()}, 0);
+    ASSERT_EQ(0, RunCommand({"restore", "--quiet", byJpegli.Path()}));
+    for (int i = 0; i < 3; ++i) {
+        std::string name = "p" + std::to_string(i) + ".bmp";
+        ImageHandle original = BMPtoDIB(CodecPath(pictures / name).c_str());
+        ImageHandle restored = BMPtoDIB(CodecPath(byJpegli / name).c_str());
+        double psnr = 0;
+        ASSERT_TRUE(PicturePsnr(original, restored, &psnr)) << name;
+        EXPECT_NEAR(JsonValue(checked, "psnr_db", checked.find("\"bmp\": \"" + name + "\"")), psnr, 0.005) << name;
+        DeleteDIB(original);
+        DeleteDIB(restored);
+    }
 }
 
 }  // namespace

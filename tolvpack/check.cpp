@@ -20,53 +20,26 @@
 #include "pair_list.h"
 #include "picture_quality.h"
 #include "progress.h"
+#include "reasons.h"
 #include "restored_form.h"
+#include "ssimulacra2.h"
 #include "tolvpack.h"
 
 namespace {
 
 enum Status {
-    kOk, kWouldNotRestore, kBelowMinimum, kNotCompared, kOtherPicture, kLarger, kLosesAlpha, kOtherForm, kStatusCount
+    kOk, kWouldNotRestore, kBelowMinimum, kNotCompared, kOtherPicture, kLarger, kLosesAlpha, kOtherForm,
+    kBelowMinQuality, kStatusCount
 };
 
 const char* const kStatusWords[kStatusCount] = {"ok",           "would not restore",    "below --min-psnr",
                                                "not compared", "not the BMP's picture", "larger than its BMP",
-                                               "loses its alpha", "another form"};
+                                               "loses its alpha", "another form", "below --min-quality"};
 const char* const kJsonStatus[kStatusCount] = {"ok",           "would_not_restore", "below_min_psnr",
                                               "not_compared", "other_picture",     "larger_than_bmp",
-                                              "loses_alpha",  "other_form"};
+                                              "loses_alpha",  "other_form", "below_min_quality"};
 // What does not fail the check: told all the same.
 bool Passes(Status status) { return status == kOk || status == kLarger || status == kOtherForm; }
-
-const char* FormatText(ListFormat format) {
-    switch (format) {
-    case kListInFormat: break;
-    case kListNoCount: return "not a list the restorer reads: empty";
-    case kListByteOrderMark: return "not a list the restorer reads: a byte order mark before the count";
-    case kListWideText: return "not a list the restorer reads: UTF-16 text (save it as Shift-JIS)";
-    case kListCountNotDecimal: return "not a list the restorer reads: the count is not decimal digits";
-    case kListMoreNamesThanCount: return "not a list the restorer reads: more names follow than the count allows (correct the count)";
-    case kListFewerNamesThanCount: return "not a list the restorer reads: the names end before the count is reached (correct the count; a 0x1A byte ends the text)";
-    case kListNameTooLong: return "not a list the restorer reads: a name longer than 255 bytes";
-    }
-    return "";
-}
-
-const char* ProblemText(EntryProblem problem) {
-    switch (problem) {
-    case kEntryRestorable: break;
-    case kEntryNameNotCarried: return "a name is empty, longer than 60 bytes, not Shift-JIS, or holds a blank or a control byte";
-    case kEntryNameLeavesFolder: return "a name leaves the folder";
-    case kEntryPathTooLong: return "the path is longer than 255 bytes";
-    case kEntryJpegMissing: return "no such JPEG in the folder";
-    case kEntryBmpIsItsJpeg: return "the BMP would overwrite its own JPEG";
-    case kEntryBmpIsAnotherJpeg: return "the BMP would overwrite another entry's JPEG";
-    case kEntryBmpIsListFile: return "the BMP would overwrite the list file";
-    case kEntryNameIsRestorers: return "a name is one of the restorer's own files (~tv*.tmp, ~tvlock.tmp, tvdone.txt): give the file another name";
-    case kEntryThroughLink: return "a name passes through a link (symbolic link or junction) that may lead out of the folder: put the files themselves in the folder";
-    }
-    return "";
-}
 
 // A list name as the file system spells it; the list's own bytes when
 // they are not Shift-JIS.
@@ -75,18 +48,13 @@ std::string RealName(const char* listName) {
     return ListNameToUtf8(listName, name) ? name : listName;
 }
 
-std::string ImgctlReason() {
-    char text[160];
-    DescribeImgctlError(LastImgctlError(), text, sizeof text);
-    return text;
-}
-
 struct EntryReport {
     std::string jpgName, bmpName;
     Status status = kOk;
     std::string reason;
     int64_t bmpBytes = -1, jpgBytes = -1;
     double psnr = NAN;  // NAN: not measured
+    double score = NAN;  // SSIMULACRA2 of the restored picture; NAN: not measured
     double megapixels = 0;
     int64_t installedBytes = -1;  // the BMP the restorer writes, when the original is at hand
 };
@@ -101,14 +69,14 @@ EntryReport CheckEntry(const CheckOptions& options, const PairEntry& entry, Entr
         problem = kEntryPathTooLong;
     if (problem != kEntryRestorable) {
         report.status = kWouldNotRestore;
-        report.reason = ProblemText(problem);
+        report.reason = EntryProblemText(problem);
         return report;
     }
     report.jpgBytes = FileBytes(jpgPath);
     ImageHandle jpg = JPGtoDIB(jpgPath);
     if (!jpg) {
         report.status = kWouldNotRestore;
-        report.reason = "the JPEG does not decode: " + ImgctlReason();
+        report.reason = "the JPEG does not decode: " + CodecReason();
         return report;
     }
     bool atHand = JoinFolder(bmpPath, options.bmpFrom ? options.bmpFrom : options.folder, report.bmpName.c_str()) &&
@@ -118,8 +86,8 @@ EntryReport CheckEntry(const CheckOptions& options, const PairEntry& entry, Entr
     const Image* b = reinterpret_cast<const Image*>(bmp);
     report.megapixels = a->width * static_cast<double>(a->height) / 1e6;
     if (!atHand || !bmp) {
-        report.status = options.minPsnrGiven ? kNotCompared : kOk;
-        report.reason = !atHand ? "no original BMP to compare" : "the original BMP does not load: " + ImgctlReason();
+        report.status = options.minPsnrGiven || options.minQualityGiven ? kNotCompared : kOk;
+        report.reason = !atHand ? "no original BMP to compare" : "the original BMP does not load: " + CodecReason();
     } else if (!PicturePsnr(jpg, bmp, &report.psnr)) {
         report.status = kOtherPicture;
         report.reason = "the JPEG is " + std::to_string(a->width) + "x" + std::to_string(a->height) + ", the BMP " +
@@ -127,9 +95,16 @@ EntryReport CheckEntry(const CheckOptions& options, const PairEntry& entry, Entr
     } else {
         report.bmpBytes = FileBytes(bmpPath);
         char text[160];
-        snprintf(text, sizeof text, "PSNR %.2f dB, %lld bytes saved (%.1f %%)", report.psnr,
-                 static_cast<long long>(report.bmpBytes - report.jpgBytes),
-                 report.bmpBytes > 0 ? 100.0 * (report.bmpBytes - report.jpgBytes) / report.bmpBytes : 0.0);
+        const long long saved = report.bmpBytes - report.jpgBytes;
+        Ssimulacra2(bmp, jpg, &report.score);
+        int length = std::isinf(report.psnr)
+                         ? snprintf(text, sizeof text, "identical pixels")
+                         : snprintf(text, sizeof text, "PSNR %.2f dB, SSIMULACRA2 %.1f", report.psnr, report.score);
+        if (saved >= 0)
+            snprintf(text + length, sizeof text - length, ", %lld bytes saved (%.1f %%)", saved,
+                     report.bmpBytes > 0 ? 100.0 * saved / report.bmpBytes : 0.0);
+        else
+            snprintf(text + length, sizeof text - length, ", larger than its BMP by %lld bytes", -saved);
         report.reason = text;
         BmpForm form;
         std::string change;
@@ -143,6 +118,8 @@ EntryReport CheckEntry(const CheckOptions& options, const PairEntry& entry, Entr
             report.reason = "the BMP's alpha channel is in use and the JPEG has none: ship the BMP itself";
         } else if (options.minPsnrGiven && report.psnr < options.minPsnr) {
             report.status = kBelowMinimum;
+        } else if (options.minQualityGiven && !(report.score >= options.minQuality)) {
+            report.status = kBelowMinQuality;
         } else if (!change.empty()) {
             report.status = kOtherForm;
         } else if (report.jpgBytes > report.bmpBytes) {
@@ -203,18 +180,31 @@ KeptBmps CheckKeptBmps(const CheckOptions& options, const PairEntry* entries, in
     return kept;
 }
 
+long CountBmps(const char* folder) {
+    CheckOptions counting = {};
+    counting.folder = folder;
+    counting.json = counting.quiet = true;
+    return CheckKeptBmps(counting, nullptr, 0).count;
+}
+
 std::string JsonEntry(const EntryReport& report) {
     return "{\"jpeg\": " + JsonString(report.jpgName) + ", \"bmp\": " + JsonString(report.bmpName) +
            ", \"status\": " + JsonString(kJsonStatus[report.status]) + ", \"reason\": " + JsonString(report.reason) +
            ", \"bmp_bytes\": " + (report.bmpBytes >= 0 ? JsonNumber(report.bmpBytes) : "null") +
            ", \"jpeg_bytes\": " + (report.jpgBytes >= 0 ? JsonNumber(report.jpgBytes) : "null") +
-           ", \"psnr_db\": " + JsonNumber(report.psnr, 2) + ", \"identical\": " +
-           (std::isinf(report.psnr) ? "true" : "false") + "}";
+           ", \"psnr_db\": " + JsonNumber(report.psnr, 2) + ", \"ssimulacra2\": " + JsonNumber(report.score, 2) +
+           ", \"identical\": " +
+           (std::isnan(report.psnr) ? "null" : std::isinf(report.psnr) ? "true" : "false") + "}";
 }
 
 }  // namespace
 
 int CheckCommand(const CheckOptions& options) {
+    std::string folderProblem = FolderProblem(options.folder);
+    if (!folderProblem.empty()) {
+        ReportFileError(options.folder, folderProblem);
+        return kExitTrouble;
+    }
     char listPath[kUtf8PathSize], prefix[kUtf8PathSize];
     if (!JoinFolder(listPath, options.folder, kPairListFileName) || !JoinFolder(prefix, options.folder, "")) {
         ReportFileError(options.folder, "path too long");
@@ -243,12 +233,13 @@ int CheckCommand(const CheckOptions& options) {
         }
         count = ReadPairListFile(stream, entries, kListCapacity, &overCapacity, &format);
         fclose(stream);
-    } else if (CheckKeptBmps(CheckOptions{options.folder, nullptr, false, 0, true, true}, entries, 0).count == 0) {
-        ReportFileError(options.folder, "no tvfile.txt and no BMP: not a packed folder (make one with tolvpack pack)");
+    } else if (CountBmps(options.folder) == 0) {
+        ReportFileError(options.folder, "no tvfile.txt here, and no BMP: not a packed folder (make one with "
+                                        "'tolvpack pack -o FOLDER SOURCE')");
         return kExitTrouble;
     }
     if (format != kListInFormat) {
-        ReportFileError(listPath, FormatText(format));
+        ReportFileError(listPath, ListFormatText(format));
         return kExitTrouble;
     }
     if (overCapacity) {
@@ -258,13 +249,25 @@ int CheckCommand(const CheckOptions& options) {
         return kExitNotPassed;
     }
 
+    // Nothing to measure --min-psnr against: one usage error, not an entry
+    // after entry "not compared".
+    bool bmpAtHand = options.bmpFrom != nullptr;
+    for (int i = 0; i < count && !bmpAtHand; ++i) {
+        char bmpPath[kUtf8PathSize];
+        bmpAtHand = JoinFolder(bmpPath, options.folder, RealName(entries[i].bmpName).c_str()) && IsPlainFile(bmpPath);
+    }
+    if ((options.minPsnrGiven || options.minQualityGiven) && count > 0 && !bmpAtHand)
+        return UsageError(std::string(options.minPsnrGiven ? "--min-psnr" : "--min-quality") +
+                              ": no original BMP in " + options.folder +
+                              " to measure against: give --bmp-from FOLDER, the folder pack read", "check");
+
     static EntryProblem problems[kListCapacity];
     CheckListEntries(prefix, entries, count, problems);
     Progress progress;
     StartProgress(progress, "check", count);
     long counts[kStatusCount] = {};
     int measured = 0;
-    double lowestPsnr = INFINITY;
+    double lowestPsnr = INFINITY, lowestScore = INFINITY;
     int64_t bmpBytes = 0, jpgBytes = 0;
     std::string json = "{\"list\": " + JsonString(listPath) + ", \"entries\": [";
     for (int i = 0; i < count; ++i) {
@@ -275,6 +278,7 @@ int CheckCommand(const CheckOptions& options) {
             bmpBytes += report.bmpBytes;
             jpgBytes += report.jpgBytes;
             if (report.psnr < lowestPsnr) lowestPsnr = report.psnr;
+            if (report.score < lowestScore) lowestScore = report.score;
         }
         ClearProgress(progress);
         char line[64];
@@ -282,7 +286,8 @@ int CheckCommand(const CheckOptions& options) {
         std::string subject = report.jpgName + " -> " + report.bmpName;
         if (!options.quiet && !options.json) PrintLine(stdout, line + subject + ": " + report.reason);
         if (report.status != kOk || (report.jpgBytes > report.bmpBytes && report.bmpBytes >= 0))
-            ReportFileError(report.jpgName, std::string(kStatusWords[report.status]) + ": " + report.reason);
+            ReportFileError(report.jpgName, report.status == kLarger ? report.reason  // says "larger than its BMP by"
+                                                                     : std::string(kStatusWords[report.status]) + ": " + report.reason);
         json += (i ? ", " : "") + JsonEntry(report);
         AdvanceProgress(progress, report.megapixels);
     }
@@ -304,8 +309,11 @@ int CheckCommand(const CheckOptions& options) {
     }
     if (measured > 0) {
         char text[200];
-        snprintf(text, sizeof text, "; %d compared: lowest PSNR %.2f dB, %.1f MB of BMP as %.1f MB of JPEG (%.1f %% saved)",
-                 measured, lowestPsnr, bmpBytes / 1e6, jpgBytes / 1e6,
+        char lowest[80] = "pixels identical";
+        if (!std::isinf(lowestPsnr))
+            snprintf(lowest, sizeof lowest, "lowest PSNR %.2f dB, lowest SSIMULACRA2 %.1f", lowestPsnr, lowestScore);
+        snprintf(text, sizeof text, "; %d compared: %s, %.1f MB of BMP as %.1f MB of JPEG (%.1f %% saved)",
+                 measured, lowest, bmpBytes / 1e6, jpgBytes / 1e6,
                  bmpBytes > 0 ? 100.0 * (bmpBytes - jpgBytes) / bmpBytes : 0.0);
         summary += text;
     }
@@ -314,6 +322,7 @@ int CheckCommand(const CheckOptions& options) {
         for (int status = kOk; status < kStatusCount; ++status)
             json += ", " + JsonString(kJsonStatus[status]) + ": " + std::to_string(counts[status]);
         json += ", \"compared\": " + std::to_string(measured) + ", \"lowest_psnr_db\": " + JsonNumber(lowestPsnr, 2) +
+                ", \"lowest_ssimulacra2\": " + JsonNumber(lowestScore, 2) +
                 ", \"bmp_bytes\": " + JsonNumber(bmpBytes) + ", \"jpeg_bytes\": " + JsonNumber(jpgBytes) +
                 ", \"kept_bmps\": " + std::to_string(kept.count) + ", \"kept_identical\": " +
                 std::to_string(kept.identical) + ", \"kept_differing\": " + std::to_string(kept.differing) +

@@ -17,13 +17,8 @@ const size_t kInStep = 1 << 20;
 
 struct Count {
     uint64_t total = 0;
-    bool estimated = false;
+    bool atLeast = false;
 };
-
-// The size the whole would have, from the part done.
-uint64_t Extrapolate(uint64_t total, size_t done, size_t size) {
-    return done == 0 ? total : static_cast<uint64_t>(static_cast<double>(total) * size / done);
-}
 
 Count LzmaBytes(const uint8_t* data, size_t size, uint64_t enoughAbove) {
     Count count;
@@ -45,9 +40,8 @@ Count LzmaBytes(const uint8_t* data, size_t size, uint64_t enoughAbove) {
         stream.avail_out = out.size();
         result = lzma_code(&stream, given == size ? LZMA_FINISH : LZMA_RUN);
         count.total += out.size() - stream.avail_out;
-        if (result == LZMA_OK && count.total > enoughAbove && given < size) {
-            count.total = Extrapolate(count.total, given - stream.avail_in, size);
-            count.estimated = true;
+        if (result == LZMA_OK && count.total > enoughAbove) {
+            count.atLeast = true;
             break;
         }
     }
@@ -75,9 +69,8 @@ Count ZlibBytes(const uint8_t* data, size_t size, uint64_t enoughAbove) {
         result = deflate(&stream, given == size ? Z_FINISH : Z_NO_FLUSH);
         count.total += out.size() - stream.avail_out;
         if (result == Z_STREAM_END) break;
-        if (count.total > enoughAbove && given < size) {
-            count.total = Extrapolate(count.total, given - stream.avail_in, size);
-            count.estimated = true;
+        if (count.total > enoughAbove) {
+            count.atLeast = true;
             result = Z_STREAM_END;
             break;
         }
@@ -90,17 +83,17 @@ Count ZlibBytes(const uint8_t* data, size_t size, uint64_t enoughAbove) {
 }  // namespace
 
 uint64_t InstallerBytes(const uint8_t* data, size_t size, Compressor compressor, uint64_t enoughAbove,
-                        bool* estimated) {
+                        bool* atLeast) {
     Count count;
     if (compressor == kCompressLzma) count = LzmaBytes(data, size, enoughAbove);
     else if (compressor == kCompressZlib) count = ZlibBytes(data, size, enoughAbove);
     else count.total = size;
-    if (estimated) *estimated = count.estimated;
+    if (atLeast) *atLeast = count.atLeast;
     return count.total;
 }
 
 bool InstallerBytesOfFile(const char* path, Compressor compressor, uint64_t* bytes, uint64_t enoughAbove,
-                          bool* estimated) {
+                          bool* atLeast) {
     FILE* file = OpenFile(path, "rb");
     if (!file) return false;
     std::vector<uint8_t> data;
@@ -109,7 +102,7 @@ bool InstallerBytesOfFile(const char* path, Compressor compressor, uint64_t* byt
     while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);
     bool read = !ferror(file);
     fclose(file);
-    if (read) *bytes = InstallerBytes(data.data(), data.size(), compressor, enoughAbove, estimated);
+    if (read) *bytes = InstallerBytes(data.data(), data.size(), compressor, enoughAbove, atLeast);
     return read;
 }
 

@@ -9,13 +9,14 @@ enum Compressor { kCompressLzma, kCompressZlib, kCompressNone };
 
 // The compressed size of size bytes; 0 only for nothing, or when the
 // compressor could not run (no memory). Once the output passes
-// enoughAbove, the rest is not compressed: the size is then estimated from
-// the part done, and estimated says so (a photograph's BMP, whose fate is
-// clear after a few percent of it, costs a few percent of the time).
+// enoughAbove, the rest is not compressed and the size is the output so
+// far, which the whole would only pass: atLeast then says so. A
+// photograph's BMP, whose fate is clear after a part of it, costs that
+// part of the time.
 uint64_t InstallerBytes(const uint8_t* data, size_t size, Compressor compressor, uint64_t enoughAbove = UINT64_MAX,
-                        bool* estimated = nullptr);
+                        bool* atLeast = nullptr);
 // The same for a whole file; false when it cannot be read.
 bool InstallerBytesOfFile(const char* path, Compressor compressor, uint64_t* bytes, uint64_t enoughAbove = UINT64_MAX,
-                          bool* estimated = nullptr);
+                          bool* atLeast = nullptr);
 // "lzma", "zlib", "none".
 const char* CompressorName(Compressor compressor);

@@ -21,11 +21,15 @@
 #include "folder_files.h"
 #include "imgctl.h"
 #include "json.h"
+#ifdef TOLVANE_HAVE_JPEGLI
+#include "jpegli_write.h"
+#endif
 #include "list_check.h"
 #include "pack_rules.h"
 #include "pair_list.h"
 #include "picture_quality.h"
 #include "progress.h"
+#include "reasons.h"
 #include "restored_form.h"
 #include "tolvpack.h"
 
@@ -37,7 +41,7 @@ struct Decision {
     bool keepBmp;          // ships as its BMP, as it is
     std::string why;
     uint64_t jpegInstallerBytes, bmpInstallerBytes;
-    bool bmpEstimated;     // the BMP's compressed size taken from a part of it
+    bool bmpAtLeast;       // the BMP compressed only until it had lost: its size is at least this
     BmpForm form;
     bool formKnown;
 };
@@ -67,12 +71,13 @@ std::vector<Decision>* Decisions;
 // The JPEG's settings: the options', or searched for the picture.
 QualityChoice ChooseSettings(const PoolJob& job) {
     const PackOptions& options = *Options;
+    const QualityTarget target = options.targetQuality ? QualityTarget{kMeasureSsimulacra2, options.targetScore}
+                                                       : QualityTarget{kMeasurePsnr, options.targetPsnr};
     if (options.chromaAuto)
-        return ChooseChroma(job.source, options.targetGiven ? 0 : job.quality, options.targetPsnr, job.progressive,
-                            job.optimize);
+        return ChooseChroma(job.source, options.targetGiven ? 0 : job.quality, target, job.progressive, job.optimize);
     if (options.targetGiven)
-        return LowestQualityReaching(job.source, options.targetPsnr, job.progressive, job.optimize, options.chroma);
-    return QualityChoice{job.quality, NAN, 0, true, options.chroma};
+        return LowestQualityReaching(job.source, target, job.progressive, job.optimize, options.chroma);
+    return QualityChoice{job.quality, NAN, 0, true, options.chroma, NAN};
 }
 
 int RunPackJob(const PoolJob& job) {
@@ -90,9 +95,9 @@ int RunPackJob(const PoolJob& job) {
         !ConvertBmpToJpg(job.target, job.source, choice.quality, job.progressive, job.optimize, choice.chroma) ||
         !InstallerBytesOfFile(job.target, options.compressor, &decision.jpegInstallerBytes))
         return 0;
-    // Past twice the JPEG's, the BMP loses for sure: the rest is estimated.
+    // Once past the JPEG's, the BMP has lost: the rest is not compressed.
     if (!InstallerBytesOfFile(job.source, options.compressor, &decision.bmpInstallerBytes,
-                              2 * decision.jpegInstallerBytes + 4096, &decision.bmpEstimated))
+                              decision.jpegInstallerBytes, &decision.bmpAtLeast))
         return 0;
     decision.keepBmp = !options.allJpeg && decision.bmpInstallerBytes <= decision.jpegInstallerBytes;
     decision.why = options.allJpeg ? "--all-jpeg"
@@ -159,12 +164,15 @@ bool ListedBefore(const FolderFile* a, const FolderFile* b) {
     return strcmp(x, y) < 0;
 }
 
-// Why a name cannot go into the list, or null.
-const char* NameProblem(const FolderFile& file) {
-    if (!file.spelt) return "no Shift-JIS spelling: left out";
-    if (strlen(file.listName) > kNameBytes) return "name longer than 60 bytes in Shift-JIS: left out";
-    if (!IsCarriableName(file.listName)) return "name holds a blank or a control byte: left out";
-    return nullptr;
+// Why a name cannot go into the list, and what to do; "" when it can.
+std::string NameProblem(const FolderFile& file) {
+    if (!file.spelt) return UnspeltNameAdvice(file.name);
+    if (strlen(file.listName) > kNameBytes)
+        return "name longer than 60 bytes in Shift-JIS (" + std::to_string(strlen(file.listName)) +
+               "): left out; rename it shorter";
+    if (!IsCarriableName(file.listName))
+        return "name holds a blank or a control byte: left out; rename it without (an underscore for a blank)";
+    return "";
 }
 
 // Chooses the files the list can carry, reporting every other one.
@@ -176,24 +184,25 @@ bool TakeFiles(const PackOptions& options, const std::vector<const FolderFile*>&
     for (const FolderFile* file : bmps) {
         if (!JoinFolder(shown, options.source, file->name)) (void)CopyString(shown, file->name);
         PackFile pack = {};
-        const char* problem = NameProblem(*file);
-        if (!problem && (!CopyString(pack.listed.bmpName, file->listName) ||
-                         !DeriveJpegName(file->listName, pack.listed.jpgName, kNameSize)))
+        std::string problem = NameProblem(*file);
+        if (problem.empty() && (!CopyString(pack.listed.bmpName, file->listName) ||
+                                !DeriveJpegName(file->listName, pack.listed.jpgName, kNameSize)))
             problem = "name cannot be made into a JPEG name: left out";
         for (const PackFile& earlier : *taken) {
             // The installer's file system ignores case, so "A.bmp" and
             // "a.BMP" would make one JPEG.
-            if (!problem && SameNameIgnoringCase(earlier.listed.jpgName, pack.listed.jpgName))
-                problem = "makes the same JPEG name as another BMP: left out";
+            if (problem.empty() && SameNameIgnoringCase(earlier.listed.jpgName, pack.listed.jpgName))
+                problem = "makes the same JPEG name as " + earlier.bmpName +
+                          " (Windows does not tell case apart): left out; rename one of them";
         }
         char jpgName[kUtf8PathSize];
-        if (!problem && static_cast<int>(taken->size()) >= kListCapacity)
-            problem = "the list is full (200 entries): left out";
-        if (!problem && (!JoinFolder(pack.job.source, options.source, file->name) ||
-                         !DeriveJpegName(file->name, jpgName, sizeof jpgName) ||
-                         !JoinFolder(pack.job.target, outFolder, jpgName)))
+        if (problem.empty() && static_cast<int>(taken->size()) >= kListCapacity)
+            problem = "the list is full (200 entries): left out; pack the rest from a folder of their own";
+        if (problem.empty() && (!JoinFolder(pack.job.source, options.source, file->name) ||
+                                !DeriveJpegName(file->name, jpgName, sizeof jpgName) ||
+                                !JoinFolder(pack.job.target, outFolder, jpgName)))
             problem = "path longer than 255 bytes: left out";
-        if (problem) {
+        if (!problem.empty()) {
             ReportFileError(shown, problem);
             run->leftOut.push_back({file->name, problem});
             all = false;
@@ -279,12 +288,13 @@ std::string JsonFile(const PackFile& file, int64_t bmpBytes, int64_t jpgBytes) {
            ", \"why\": " + (file.converted ? JsonString(d.why) : "null") + ", \"reason\": " + JsonString(file.reason) +
            ", \"bmp_bytes\": " + JsonNumber(bmpBytes) + ", \"jpeg_bytes\": " + (asJpeg ? JsonNumber(jpgBytes) : "null") +
            ", \"bmp_installer_bytes\": " + (file.converted ? JsonNumber(static_cast<int64_t>(d.bmpInstallerBytes)) : "null") +
-           ", \"bmp_installer_bytes_estimated\": " + (d.bmpEstimated ? "true" : "false") +
+           ", \"bmp_installer_bytes_at_least\": " + (d.bmpAtLeast ? "true" : "false") +
            ", \"jpeg_installer_bytes\": " +
            (file.converted && d.jpegInstallerBytes ? JsonNumber(static_cast<int64_t>(d.jpegInstallerBytes)) : "null") +
            ", \"installed_bytes\": " + (file.converted ? JsonNumber(static_cast<int64_t>(installed)) : "null") +
            ", \"form_change\": " + (change.empty() ? "null" : JsonString(change)) + ", \"psnr_db\": " +
-           (asJpeg && !std::isnan(d.choice.psnr) ? JsonNumber(d.choice.psnr, 2) : "null") + ", \"quality\": " + quality +
+           (asJpeg && !std::isnan(d.choice.psnr) ? JsonNumber(d.choice.psnr, 2) : "null") + ", \"ssimulacra2\": " +
+           (asJpeg && !std::isnan(d.choice.score) ? JsonNumber(d.choice.score, 2) : "null") + ", \"quality\": " + quality +
            ", \"chroma\": " + (asJpeg ? JsonString(d.choice.chroma == kChroma444 ? "444" : "420") : "null") + "}";
 }
 
@@ -304,17 +314,35 @@ int64_t RestorerInstallerBytes(const PackOptions& options) {
 
 // The JPEGs need the restorer in the installer: when all they save is less
 // than it costs, every picture ships as its BMP and no restorer ships.
-void KeepAllWhenTheRestorerCostsMore(PackRun* run, int64_t restorerBytes) {
-    if (restorerBytes < 0) return;
+int64_t JpegGain(const PackRun& run, bool* anyJpeg, bool* anyAtLeast) {
     int64_t gain = 0;
-    bool anyJpeg = false;
-    for (const PackFile& file : run->files) {
+    for (const PackFile& file : run.files) {
         const Decision& d = file.decision;
         if (!file.converted || d.keepBmp) continue;
-        anyJpeg = true;
+        *anyJpeg = true;
+        *anyAtLeast |= d.bmpAtLeast;
         gain += static_cast<int64_t>(d.bmpInstallerBytes) - static_cast<int64_t>(d.jpegInstallerBytes);
     }
+    return gain;
+}
+
+void KeepAllWhenTheRestorerCostsMore(PackRun* run, int64_t restorerBytes, Compressor compressor) {
+    if (restorerBytes < 0) return;
+    bool anyJpeg = false, anyAtLeast = false;
+    int64_t gain = JpegGain(*run, &anyJpeg, &anyAtLeast);
     if (!anyJpeg || gain > restorerBytes) return;
+    // A close call: the BMPs counted only in part are counted whole.
+    if (anyAtLeast) {
+        for (PackFile& file : run->files) {
+            Decision& d = file.decision;
+            if (file.converted && !d.keepBmp && d.bmpAtLeast &&
+                InstallerBytesOfFile(file.job.source, compressor, &d.bmpInstallerBytes))
+                d.bmpAtLeast = false;
+        }
+        anyAtLeast = false;
+        gain = JpegGain(*run, &anyJpeg, &anyAtLeast);
+        if (gain > restorerBytes) return;
+    }
     for (PackFile& file : run->files) {
         Decision& d = file.decision;
         if (!file.converted || d.keepBmp) continue;
@@ -328,7 +356,7 @@ struct Totals {
     long asJpeg = 0, kept = 0;
     int64_t bmpBytes = 0, jpgBytes = 0;
     uint64_t bmpOnly = 0, packed = 0, installed = 0;
-    bool estimated = false;
+    bool atLeast = false;  // some BMP counted only until it had lost
 };
 
 // One line per picture: what ships, why, and what it costs the installer.
@@ -342,9 +370,11 @@ void ReportPicture(const PackFile& file, int64_t bmp, int64_t jpg, Compressor co
         char settings[96];
         snprintf(settings, sizeof settings, "quality %d, %s", d.choice.quality,
                  d.choice.chroma == kChroma444 ? "4:4:4" : "4:2:0");
-        if (!std::isnan(d.choice.psnr)) snprintf(settings + strlen(settings), 40, ", PSNR %.2f dB", d.choice.psnr);
+        if (std::isinf(d.choice.psnr)) snprintf(settings + strlen(settings), 40, ", identical pixels");
+        else if (!std::isnan(d.choice.psnr)) snprintf(settings + strlen(settings), 40, ", PSNR %.2f dB", d.choice.psnr);
+        if (!std::isnan(d.choice.score)) snprintf(settings + strlen(settings), 40, ", SSIMULACRA2 %.1f", d.choice.score);
         line = file.jpgName + ": ships as a JPEG (" + settings + "), " + std::to_string(jpg) + " bytes, " +
-               KiB(d.jpegInstallerBytes) + " in the installer; as its BMP: " + (d.bmpEstimated ? "about " : "") +
+               KiB(d.jpegInstallerBytes) + " in the installer; as its BMP: " + (d.bmpAtLeast ? "more than " : "") +
                KiB(d.bmpInstallerBytes);
         std::string change = FormChange(d, bmp);
         if (!change.empty()) line += "; " + change;
@@ -355,12 +385,23 @@ void ReportPicture(const PackFile& file, int64_t bmp, int64_t jpg, Compressor co
 
 }  // namespace
 
+// The encoder of every JPEG this run makes.
+void ChooseEncoder(bool jpegli) {
+#ifdef TOLVANE_HAVE_JPEGLI
+    UseJpegli(jpegli);
+#else
+    (void)jpegli;
+#endif
+}
+
 int PackCommand(const PackOptions& options) {
     const char* outFolder = options.out ? options.out : options.source;
+    ChooseEncoder(options.jpegli);
     std::vector<FolderFile> found;
     std::vector<std::string> subfolders;
-    if (!ListFolderFiles(options.source, &found, &subfolders)) {
-        ReportFileError(options.source, "cannot read the folder");
+    std::string folderProblem = FolderProblem(options.source);
+    if (!folderProblem.empty() || !ListFolderFiles(options.source, &found, &subfolders)) {
+        ReportFileError(options.source, folderProblem.empty() ? "cannot read the folder" : folderProblem);
         return kExitTrouble;
     }
     std::sort(subfolders.begin(), subfolders.end());
@@ -372,8 +413,23 @@ int PackCommand(const PackOptions& options) {
     std::vector<const FolderFile*> bmps;
     for (const FolderFile& file : found)
         if (IsBmpFileName(file.name)) bmps.push_back(&file);
+    // Files pack leaves alone are counted, so a PNG beside the BMPs is no
+    // surprise; beside the sources, the list and JPEGs are pack's own.
+    std::vector<std::string> others;
+    for (const FolderFile& file : found) {
+        size_t length = strlen(file.name);
+        bool own = SameNameIgnoringCase(file.name, kPairListFileName) ||
+                   (SameFolder(outFolder, options.source) && length >= 4 &&
+                    SameNameIgnoringCase(file.name + length - 4, ".jpg"));
+        if (!IsBmpFileName(file.name) && !own) others.push_back(file.name);
+    }
+    std::sort(others.begin(), others.end());
+    const std::string otherFiles =
+        others.empty() ? ""
+                       : CountOf(static_cast<long>(others.size()), "other file", "other files") +
+                             " not packed (only .bmp files are): " + others[0] + (others.size() > 1 ? ", ..." : "");
     if (bmps.empty()) {
-        ReportFileError(options.source, "no BMP files in the folder");
+        ReportFileError(options.source, "no BMP files in the folder" + (others.empty() ? "" : "; " + otherFiles));
         return kExitNotPassed;
     }
     std::sort(bmps.begin(), bmps.end(), ListedBefore);
@@ -403,7 +459,7 @@ int PackCommand(const PackOptions& options) {
     EndProgress(run.progress);
     for (size_t i = 0; i < run.files.size(); ++i) run.files[i].decision = decisions[i];
     const int64_t restorerBytes = RestorerInstallerBytes(options);
-    if (!options.allJpeg) KeepAllWhenTheRestorerCostsMore(&run, restorerBytes);
+    if (!options.allJpeg) KeepAllWhenTheRestorerCostsMore(&run, restorerBytes, options.compressor);
 
     Totals totals;
     const bool report = !options.quiet && !options.json;
@@ -423,7 +479,7 @@ int PackCommand(const PackOptions& options) {
         int64_t bmp = FileBytes(file.job.source), jpg = d.keepBmp ? 0 : FileBytes(file.job.target);
         totals.bmpBytes += bmp;
         totals.bmpOnly += d.bmpInstallerBytes;
-        totals.estimated |= d.bmpEstimated;
+        totals.atLeast |= d.bmpAtLeast;
         if (d.keepBmp) {
             ++totals.kept;
             totals.packed += d.bmpInstallerBytes;
@@ -436,11 +492,15 @@ int PackCommand(const PackOptions& options) {
         }
         if (report) ReportPicture(file, bmp, jpg, options.compressor);
         if (!d.keepBmp && jpg > bmp)
-            ReportFileError(file.job.target, "larger than its BMP (" + std::to_string(jpg) + " bytes against " +
-                                                 std::to_string(bmp) + ")");
+            ReportFileError(file.job.target, "larger than its BMP by " + std::to_string(jpg - bmp) + " bytes (" +
+                                                 std::to_string(jpg) + " against " + std::to_string(bmp) + ")");
         if (!d.keepBmp && options.targetGiven && !d.choice.reached) {
             char why[120];
-            snprintf(why, sizeof why, "short of --target-psnr even at quality 100 (PSNR %.2f dB)", d.choice.psnr);
+            if (options.targetQuality)
+                snprintf(why, sizeof why, "short of --target-quality even at quality 100 (SSIMULACRA2 %.1f)",
+                         d.choice.score);
+            else
+                snprintf(why, sizeof why, "short of --target-psnr even at quality 100 (PSNR %.2f dB)", d.choice.psnr);
             file.reason = why;
             ReportFileError(file.job.target, file.reason);
             all = false;
@@ -465,10 +525,10 @@ int PackCommand(const PackOptions& options) {
     if (totals.asJpeg == 0) summary += " (no list: the installer needs no restorer)";
     summary += std::string("; in the installer (") + CompressorName(options.compressor) + "): " + KiB(totals.packed);
     if (restorer > 0) summary += " and the restorer's " + KiB(static_cast<uint64_t>(restorer));
-    summary += std::string(", against ") + (totals.estimated ? "about " : "") + KiB(totals.bmpOnly) + " as BMPs only";
+    summary += std::string(", against ") + (totals.atLeast ? "more than " : "") + KiB(totals.bmpOnly) + " as BMPs only";
     char text[200];
     if (restorer >= 0 && totals.bmpOnly > 0) {
-        snprintf(text, sizeof text, ": %s%s %s (%.1f %%)", totals.estimated ? "about " : "",
+        snprintf(text, sizeof text, ": %s%s %s (%.1f %%)", totals.atLeast && saved >= 0 ? "more than " : "",
                  KiB(static_cast<uint64_t>(saved < 0 ? -saved : saved)).c_str(), saved < 0 ? "more" : "saved",
                  100.0 * (saved < 0 ? -saved : saved) / static_cast<double>(totals.bmpOnly));
         summary += text;
@@ -479,6 +539,7 @@ int PackCommand(const PackOptions& options) {
         summary += "; installed: " + KiB(totals.installed) + " of BMPs (the originals: " +
                    KiB(static_cast<uint64_t>(totals.bmpBytes)) + ")";
     }
+    if (!others.empty()) summary += "; " + otherFiles;
     if (report && totals.kept > 0 && !options.out)
         PrintLine(stdout, "the BMPs made into JPEGs stay beside the kept ones: ship the JPEGs, the list and only the "
                           "kept BMPs, or pack with -o into a folder to ship whole");
@@ -496,19 +557,21 @@ int PackCommand(const PackOptions& options) {
                     JsonString(left.first) + ", \"status\": \"left_out\", \"ships\": null, \"why\": null, \"reason\": " +
                     JsonString(left.second) +
                     ", \"bmp_bytes\": null, \"jpeg_bytes\": null, \"bmp_installer_bytes\": null, "
-                    "\"bmp_installer_bytes_estimated\": false, \"jpeg_installer_bytes\": null, \"installed_bytes\": null, "
-                    "\"form_change\": null, \"psnr_db\": null, \"quality\": null, \"chroma\": null}";
+                    "\"bmp_installer_bytes_at_least\": false, \"jpeg_installer_bytes\": null, \"installed_bytes\": null, "
+                    "\"form_change\": null, \"psnr_db\": null, \"ssimulacra2\": null, \"quality\": null, \"chroma\": null}";
         json += "], \"totals\": {\"entries\": " + std::to_string(totals.asJpeg) + ", \"kept_bmps\": " +
                 std::to_string(totals.kept) + ", \"left_out\": " +
                 std::to_string(static_cast<long>(bmps.size()) - totals.asJpeg - totals.kept) + ", \"bmp_bytes\": " +
                 JsonNumber(totals.bmpBytes) + ", \"jpeg_bytes\": " + JsonNumber(totals.jpgBytes) +
                 ", \"compressor\": " + JsonString(CompressorName(options.compressor)) +
+                ", \"encoder\": " + JsonString(options.jpegli ? "jpegli" : "libjpeg-turbo") +
                 ", \"payload_bmp_only\": " + JsonNumber(static_cast<int64_t>(totals.bmpOnly)) +
-                ", \"payload_bmp_only_estimated\": " + (totals.estimated ? "true" : "false") +
+                ", \"payload_bmp_only_at_least\": " + (totals.atLeast ? "true" : "false") +
                 ", \"payload_packed\": " + JsonNumber(static_cast<int64_t>(totals.packed)) +
                 ", \"restorer_installer_bytes\": " + (restorer >= 0 ? JsonNumber(restorer) : "null") +
                 ", \"saved\": " + (restorer >= 0 ? JsonNumber(saved) : "null") +
-                ", \"installed_bytes\": " + JsonNumber(static_cast<int64_t>(totals.installed)) + "}, \"passed\": " +
+                ", \"installed_bytes\": " + JsonNumber(static_cast<int64_t>(totals.installed)) +
+                ", \"other_files\": " + std::to_string(others.size()) + "}, \"passed\": " +
                 (all ? "true" : "false") + "}\n";
         PrintRaw(stdout, json);
     } else if (!options.quiet) {
