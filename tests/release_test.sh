@@ -81,13 +81,13 @@ check "the user guides and the notices carry the IJG's acknowledgement" \
 notices=$(tr -d '\r' <"$z/THIRD-PARTY-NOTICES.txt")
 names_what_it_links() {
   local pair symbol component
-  for pair in "T jpeg_CreateDecompress$:libjpeg-turbo" "T lzma_code$:liblzma" "T deflate$:zlib" " CLI::App:::CLI11" \
-              "T jpegli_CreateCompress$:jpegli" "T hwy::Abort:highway" \
-              "T pthread_create$:MinGW-w64 runtime" "T ___chkstk_ms$:GCC runtime libraries"; do
-    symbol=${pair%%:*} component=${pair##*:}
+  for pair in "T jpeg_CreateDecompress$=libjpeg-turbo" "T lzma_code$=liblzma" "T deflate$=zlib" " CLI::App::=CLI11" \
+              "T jpegli_CreateCompress$=jpegli" "T hwy::GetAbortFunc=highway" \
+              "T pthread_create$=MinGW-w64 runtime" "T ___chkstk_ms$=GCC runtime libraries"; do
+    symbol=${pair%%=*} component=${pair#*=}
     if grep -q "$symbol" <<<"$symbols"; then
       grep -qF "$component" <<<"$held" &&
-        sed -n "/^$component/,/^-----/p" <<<"$notices" | grep -q "^Licence (" || return 1
+        grep -q "^Licence (" <<<"$(sed -n "/^$component/,/^-----/p" <<<"$notices")" || return 1
     else
       ! grep -qF "$component" <<<"$held" || return 1
     fi
@@ -233,7 +233,7 @@ components=$(ldd "$debroot/usr/bin/tolvpack" | awk '/=>/ {print $1}' | sed -n \
 # And those linked in statically, by a symbol of their own before stripping.
 linux_symbols=$(nm -C "$first/build/release/pack/tolvpack/tolvpack")
 grep -q " T jpegli_CreateCompress$" <<<"$linux_symbols" && components+="jpegli "
-grep -q " T hwy::Abort" <<<"$linux_symbols" && components+="highway "
+grep -q " T hwy::GetAbortFunc" <<<"$linux_symbols" && components+="highway "
 check "the .deb's copyright is machine-readable, with Tolvane, CLI11 and what tolvpack links: $components" \
   'dep5_check "$debroot/usr/share/doc/tolvpack/copyright" Tolvane CLI11 $components'
 check "the .deb holds tolvpack, its manual page and its copyright, nothing else" \
