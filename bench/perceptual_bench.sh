@@ -20,7 +20,7 @@
 # Usage: bench/perceptual_bench.sh   (needs scripts/setup.sh once)
 # PERCEPTUAL_BENCH_BUILD=DIR builds into DIR/pack and DIR/bench, not build/.
 # PERCEPTUAL_BENCH_SETS="photos40 soft", PERCEPTUAL_BENCH_CHROMAS="420 auto"
-# and PERCEPTUAL_BENCH_SCORES="70 80" measure a part; PERCEPTUAL_BENCH_JOBS=2.
+# and PERCEPTUAL_BENCH_SCORES="70 80" measure less; PERCEPTUAL_BENCH_JOBS=2.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
