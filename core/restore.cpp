@@ -72,6 +72,14 @@ static bool ReadListInFormat(const char* name, PairEntry* entries, PairEntryText
     return readWell;
 }
 
+// The list at path becomes these entries; with none it is deleted (and
+// being gone already is as good).
+static bool ReplaceList(const char* path, const PairEntryText* entries, int count) {
+    MakeReplaceable(path);
+    if (count == 0) return RemoveFile(path) || !IsPlainFile(path);
+    return SavePairListText(path, entries, count);
+}
+
 static bool SameEntryText(const PairEntryText& a, const PairEntryText& b) {
     return strcmp(a.jpgName, b.jpgName) == 0 && strcmp(a.bmpName, b.bmpName) == 0;
 }
@@ -103,15 +111,8 @@ static void FinishRecordedDeletions() {
                     (!IsPlainFile(jpeg) || RemoveFile(jpeg));
         if (!gone && kept < kListCapacity) listedTexts[kept++] = doneTexts[i];
     }
-    bool updated = true;
-    if (kept == 0) {
-        MakeReplaceable(list);
-        updated = !listThere || RemoveFile(list);
-    } else if (kept != listedCount || !listThere) {
-        MakeReplaceable(list);
-        updated = SavePairListText(list, listedTexts, kept);
-    }
-    if (!updated) return;  // the record stays for the next run
+    bool unchanged = listThere && kept == listedCount;
+    if (!unchanged && !ReplaceList(list, listedTexts, kept)) return;  // the record stays for the next run
     FlushFolder(FolderPrefix);
     RemoveFile(journal);
 }
@@ -221,13 +222,11 @@ static void DecideRestored() {
 static bool UpdateList(int notRestored) {
     char path[kUtf8PathSize];
     if (!EntryPath(path, kPairListFileName)) return false;
-    if (notRestored == 0) return RemoveFile(path) || !IsPlainFile(path);
-    MakeReplaceable(path);
     static PairEntryText remaining[kListCapacity];
     int kept = 0;
-    for (int i = 0; i < EntryCount; ++i)
+    for (int i = 0; i < EntryCount && notRestored > 0; ++i)
         if (!Restored[i]) remaining[kept++] = Texts[i];
-    return SavePairListText(path, remaining, kept);
+    return ReplaceList(path, remaining, kept);
 }
 
 // Before the list changes, the restored entries are recorded on the disk,

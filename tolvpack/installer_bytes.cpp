@@ -3,10 +3,10 @@
 #include <lzma.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <vector>
 
-#include "file_system.h"
+#include "blocks.h"
+#include "file_io.h"
 
 namespace {
 
@@ -94,16 +94,12 @@ uint64_t InstallerBytes(const uint8_t* data, size_t size, Compressor compressor,
 
 bool InstallerBytesOfFile(const char* path, Compressor compressor, uint64_t* bytes, uint64_t enoughAbove,
                           bool* atLeast) {
-    FILE* file = OpenFile(path, "rb");
-    if (!file) return false;
-    std::vector<uint8_t> data;
-    uint8_t chunk[64 << 10];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);
-    bool read = !ferror(file);
-    fclose(file);
-    if (read) *bytes = InstallerBytes(data.data(), data.size(), compressor, enoughAbove, atLeast);
-    return read;
+    uint8_t* data;
+    size_t size;
+    if (!ReadWholeFile(path, UINT64_MAX, &data, &size)) return false;
+    *bytes = InstallerBytes(data, size, compressor, enoughAbove, atLeast);
+    GiveBlock(data);
+    return true;
 }
 
 const char* CompressorName(Compressor compressor) {
